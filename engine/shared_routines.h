@@ -1,0 +1,23 @@
+// Small routines shared by split, join, the preview and the window: existence test, pause and
+// the measurement of a part set.
+#pragma once
+
+#include <string>
+
+#include "engine/job_state.h"
+
+namespace qm {
+
+// True exactly when `name` is an existing ordinary file (a link to one counts). Empty names and
+// names ending in "/", ":", "*" or "." are absent without asking the disk.
+bool FileExists(FileSystem& fs, const std::string& name);
+
+// Waits duration/80 seconds while the window processes its events; returns at once in the last
+// five seconds before midnight. A headless pump makes it return at once.
+void Pause(EventPump& pump, double duration);
+
+// Checks that the data file (txtSource) and parts 1..n (n from lblNumber) exist, summing their
+// lengths into JoinTotalLength; shows message 3 once and sets PartMissing when one is absent.
+void FileSize(Job& job);
+
+}  // namespace qm

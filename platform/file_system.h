@@ -1,0 +1,89 @@
+// The only door to the disk. Every failure is a FileError naming the file, the action and the
+// system's reason, so a message can tell the user exactly what went wrong.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+namespace qm {
+
+class FileError : public std::runtime_error {
+ public:
+  // `action` is a verb phrase such as "write" or "open for reading"; `error` an errno value.
+  FileError(std::string path, std::string action, int error);
+  FileError(std::string path, std::string action, std::string reason);
+
+  const std::string& path() const { return path_; }
+  const std::string& action() const { return action_; }
+  const std::string& reason() const { return reason_; }
+  int error() const { return error_; }
+
+ private:
+  std::string path_;
+  std::string action_;
+  std::string reason_;
+  int error_ = 0;
+};
+
+struct FileInfo {
+  bool exists = false;   // anything at all under that name (links followed)
+  bool regular = false;  // an ordinary file, or a link to one
+  std::uint64_t length = 0;
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+};
+
+// An open file. Destroying it closes it quietly; Close() is the checked way.
+class File {
+ public:
+  virtual ~File() = default;
+  virtual const std::string& path() const = 0;
+  // Reads up to `n` bytes at the current position; fewer only at the end of the file.
+  virtual std::size_t Read(void* buffer, std::size_t n) = 0;
+  // Writes all `n` bytes at the current position.
+  virtual void Write(const void* data, std::size_t n) = 0;
+  virtual std::uint64_t Length() = 0;
+  // Forces the written bytes to the disk.
+  virtual void Flush() = 0;
+  virtual void Close() = 0;
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  // Never fails: a name that cannot be looked at does not exist.
+  virtual FileInfo Stat(const std::string& path) = 0;
+  virtual std::unique_ptr<File> OpenRead(const std::string& path) = 0;
+  // Creates the file, or empties an existing one, for writing.
+  virtual std::unique_ptr<File> Create(const std::string& path) = 0;
+  virtual void Remove(const std::string& path) = 0;
+  // Replaces `to` in one atomic step.
+  virtual void Rename(const std::string& from, const std::string& to) = 0;
+  // Moves `n` bytes from the current position of `from` to that of `to` the fastest way the
+  // system offers. Returns the bytes moved, fewer only when `from` ends first.
+  virtual std::uint64_t Copy(File& from, File& to, std::uint64_t n) = 0;
+
+  // An empty file in `folder` that nobody else can have opened, and that vanishes unless it is
+  // published: unnamed where the system allows, otherwise under a unique name of our own.
+  virtual std::unique_ptr<File> CreateTemporary(const std::string& folder) = 0;
+  // Gives a temporary file the name `path` in one atomic step, replacing what was there.
+  virtual void Publish(File& temporary, const std::string& path) = 0;
+  // Removes a temporary file that was not published; quiet, for clean-up paths.
+  virtual void Discard(File& temporary) noexcept = 0;
+  // Makes the names created, renamed or removed in `folder` durable.
+  virtual void SyncFolder(const std::string& folder) = 0;
+
+  virtual std::string CurrentFolder() = 0;
+  virtual std::string HomeFolder() = 0;
+};
+
+// The folder part of a path, up to and including the last "/" ("" when there is none).
+std::string folderOf(const std::string& path);
+// The name part of a path, after the last "/".
+std::string nameOf(const std::string& path);
+
+}  // namespace qm

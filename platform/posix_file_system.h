@@ -1,0 +1,31 @@
+// The file system of a POSIX system: short transfers looped, EINTR retried, close checked.
+#pragma once
+
+#include <vector>
+
+#include "platform/file_system.h"
+
+namespace qm {
+
+class PosixFileSystem : public FileSystem {
+ public:
+  FileInfo Stat(const std::string& path) override;
+  std::unique_ptr<File> OpenRead(const std::string& path) override;
+  std::unique_ptr<File> Create(const std::string& path) override;
+  void Remove(const std::string& path) override;
+  void Rename(const std::string& from, const std::string& to) override;
+  std::uint64_t Copy(File& from, File& to, std::uint64_t n) override;
+  std::unique_ptr<File> CreateTemporary(const std::string& folder) override;
+  void Publish(File& temporary, const std::string& path) override;
+  void Discard(File& temporary) noexcept override;
+  void SyncFolder(const std::string& folder) override;
+  std::string CurrentFolder() override;
+  std::string HomeFolder() override;
+
+ private:
+  static constexpr std::size_t kBufferSize = 256 * 1024;
+  bool kernelCopy_ = true;
+  std::vector<char> buffer_;
+};
+
+}  // namespace qm

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing Quellmark need, from Debian's archive. Quick when
+# everything is there already.
+set -euo pipefail
+packages=(
+  cmake ninja-build g++ clang libclang-rt-14-dev clang-format libgtest-dev
+  qt6-base-dev libgl-dev
+  xvfb xauth xdotool x11-utils imagemagick
+  shared-mime-info libglib2.0-bin desktop-file-utils
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

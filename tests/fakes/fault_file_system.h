@@ -1,0 +1,83 @@
+// A file system that passes every call to a real one, counts the calls by kind, and fails a
+// chosen call with a chosen errno, so tests can see what a fault at any step leaves behind.
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "platform/file_system.h"
+
+namespace qm::test {
+
+enum class Op {
+  Stat,
+  OpenRead,
+  Create,
+  Read,
+  Write,
+  Copy,
+  Length,
+  Flush,
+  Close,
+  Remove,
+  Rename,
+  CreateTemporary,
+  Publish,
+  SyncFolder,
+  Count_
+};
+
+const char* opName(Op op);
+
+class FaultFileSystem : public FileSystem {
+ public:
+  explicit FaultFileSystem(FileSystem& inner) : inner_(inner) {}
+
+  // Fails the `nth` (1-based) call of kind `op` with `error`; 0 disarms. Stat cannot fail: when
+  // chosen, it answers "absent".
+  void failAt(Op op, int nth, int error) {
+    failOp_ = op;
+    failNth_ = nth;
+    failError_ = error;
+  }
+  // Fails every call of kind `op` whose path contains `fragment`.
+  void failPath(Op op, std::string fragment, int error) {
+    pathOp_ = op;
+    pathFragment_ = std::move(fragment);
+    pathError_ = error;
+  }
+  int calls(Op op) const { return counts_[static_cast<int>(op)]; }
+  bool fired() const { return fired_; }
+  void reset() { counts_.fill(0); fired_ = false; failNth_ = 0; pathFragment_.clear(); }
+
+  // Raises the injected error when this call is the chosen one.
+  void hit(Op op, const std::string& path);
+
+  FileInfo Stat(const std::string& path) override;
+  std::unique_ptr<File> OpenRead(const std::string& path) override;
+  std::unique_ptr<File> Create(const std::string& path) override;
+  void Remove(const std::string& path) override;
+  void Rename(const std::string& from, const std::string& to) override;
+  std::uint64_t Copy(File& from, File& to, std::uint64_t n) override;
+  std::unique_ptr<File> CreateTemporary(const std::string& folder) override;
+  void Publish(File& temporary, const std::string& path) override;
+  void Discard(File& temporary) noexcept override;
+  void SyncFolder(const std::string& folder) override;
+  std::string CurrentFolder() override { return inner_.CurrentFolder(); }
+  std::string HomeFolder() override { return inner_.HomeFolder(); }
+
+ private:
+  bool chosen(Op op, const std::string& path);
+
+  FileSystem& inner_;
+  std::array<int, static_cast<int>(Op::Count_)> counts_{};
+  Op failOp_ = Op::Count_;
+  int failNth_ = 0;
+  int failError_ = 0;
+  Op pathOp_ = Op::Count_;
+  std::string pathFragment_;
+  int pathError_ = 0;
+  bool fired_ = false;
+};
+
+}  // namespace qm::test

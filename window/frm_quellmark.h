@@ -1,0 +1,132 @@
+// The main window as a form model: every control, the start-up sequence, the modes, the size
+// selection, the source and destination, and Begin and Cancel.
+#pragma once
+
+#include <string>
+
+#include "engine/job_state.h"
+#include "platform/controls.h"
+#include "platform/file_dialog.h"
+#include "platform/help_viewer.h"
+
+namespace qm {
+
+class frmQuellmark : public Form {
+ public:
+  frmQuellmark(JobState& state, Services& services, FileDialog& dialogs, HelpViewer& help);
+
+  // Controls, in the order they are laid down.
+  Frame fraMain;
+  CommandButton cmdCancel;
+  Frame fraFile;
+  TextBox txtDest;
+  TextBox txtSource;
+  CommandButton cmdDest;
+  CommandButton cmdSource;
+  Label lblDest;
+  Label lblSource;
+  Frame Frame4;
+  ProgressBar proSection;
+  ProgressBar proFile;
+  Label lblSectionNum;
+  Label lblNumber;
+  Label lblFile;
+  Label lblSection;
+  Label lblSectionText;
+  Label lblNum;
+  Frame Frame2;
+  CheckBox chkAutoStart;
+  CheckBox chkSelfJoin;
+  CheckBox chkDelete;
+  CommandButton cmdExit;
+  CommandButton cmdHelp;
+  CommandButton cmdBegin;
+  Frame Frame1;
+  ComboBox Combo1;
+  TextBox txtSize;
+  Label Label1;
+  Frame fraOption;
+  OptionButton optSplit;
+  OptionButton optJoin;
+  Frame fraSize;
+  OptionButton Option2;
+  OptionButton Option6;
+  OptionButton Option5;
+  OptionButton Option4;
+  OptionButton Option3;
+  OptionButton Option1;
+  CheckBox Check2;
+  CheckBox Check1;
+
+  // The start-up sequence, with the program's command-line text.
+  void Form_Load(const std::string& commandLine);
+  // Asked before the window closes (Exit or the frame). During a run it asks message 8: Yes
+  // cancels the run and lets the window close once it has ended; No keeps it open.
+  bool Form_QueryUnload();
+  void Form_Unload();
+
+  // Mode and enabling
+  void optSplit_Click();
+  void optJoin_Click();
+  void chkAutoStart_Click();
+  void Check1_Click();
+  void Check2_Click();
+  void cmdHelp_Click();
+  void cmdExit_Click();
+
+  // Size selection
+  void Option1_Click();
+  void Option2_Click();
+  void Option3_Click();
+  void Option4_Click();
+  void Option5_Click();
+  void Option6_Click();
+  void Combo1_Click();
+  void txtSize_Change();
+  void txtSize_GotFocus();
+
+  // Source and destination
+  void cmdSource_Click();
+  void cmdDest_Click();
+  void txtSource_GotFocus();
+  void txtDest_GotFocus();
+  void txtSource_Change();
+  void txtSource_LostFocus();
+  void LoadSource(const std::string& path);
+
+  // Run control
+  void cmdBegin_Click();
+  void cmdCancel_Click();
+  // Begin's checks (count at most 999, both fields filled, source present); shows the message
+  // and returns false when one fails. Every way of starting a run passes through them.
+  bool CheckBeforeRun();
+  bool running() const { return state_.Running; }
+
+  // What the engine routines work on.
+  Job& job() { return job_; }
+  JobState& state() { return state_; }
+  // The folder the file dialogs open in next.
+  const std::string& dialogFolder() const { return dialogFolder_; }
+
+  // Hooks the desktop program fills in; left empty, they do nothing.
+  Handler RegisterFileType;            // start-up step: write the file-type association
+  std::function<void(bool)> AcceptDrops;  // start-up and unload: install or remove the drop hook
+  Handler CloseWindow;                 // Exit: the window should go away
+
+ private:
+  void setSplitSettingsEnabled(bool on);
+  void fixedSize(std::int32_t bytes);
+  void customSize();
+  void runWith(void (*routine)(Job&));
+
+  JobState& state_;
+  Services& services_;
+  FileDialog& dialogs_;
+  HelpViewer& help_;
+  JobControls controls_;
+  Job job_;
+  std::string dialogFolder_;
+  bool closeAfterRun_ = false;
+};
+
+}  // namespace qm
