@@ -8,7 +8,8 @@ namespace qm {
 
 double LeadingNumber(const std::string& text) {
   std::size_t i = 0;
-  while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\n')) ++i;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\n'))
+    ++i;
   std::string number;
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) number += text[i++];
   bool digits = false;

@@ -71,7 +71,9 @@ void TextBox::setSelection(int start, int length) {
   changed();
 }
 
-void TextBox::setFocus() { form().moveFocus(this); }
+void TextBox::setFocus() {
+  form().moveFocus(this);
+}
 
 void CheckBox::setCaption(std::string text) {
   if (caption_ == text) return;

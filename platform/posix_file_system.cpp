@@ -17,7 +17,9 @@ namespace qm {
 namespace {
 
 // The system's reason for errno `error`, as a sentence fragment.
-std::string reasonOf(int error) { return std::strerror(error); }
+std::string reasonOf(int error) {
+  return std::strerror(error);
+}
 
 [[noreturn]] void fail(const std::string& path, const std::string& action, int error) {
   throw FileError(path, action, error);
@@ -92,17 +94,22 @@ class PosixFile : public File {
   int fd_;
 };
 
-PosixFile& posix(File& file) { return dynamic_cast<PosixFile&>(file); }
+PosixFile& posix(File& file) {
+  return dynamic_cast<PosixFile&>(file);
+}
 
 std::string randomSuffix() {
   static constexpr char kChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
   std::random_device device;
   std::string out;
-  for (int i = 0; i < 10; ++i) out += kChars[device() % (sizeof(kChars) - 1)];
+  for (int i = 0; i < 10; ++i)
+    out += kChars[device() % (sizeof(kChars) - 1)];
   return out;
 }
 
-std::string folderOrDot(const std::string& folder) { return folder.empty() ? "." : folder; }
+std::string folderOrDot(const std::string& folder) {
+  return folder.empty() ? "." : folder;
+}
 
 }  // namespace
 
@@ -182,7 +189,8 @@ std::uint64_t PosixFileSystem::Copy(File& from, File& to, std::uint64_t n) {
   // The kernel moves the bytes itself where it can; otherwise they pass through one buffer
   // that lives as long as this file system.
   while (done < n && kernelCopy_) {
-    const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(n - done, SSIZE_MAX));
+    const std::size_t chunk =
+        static_cast<std::size_t>(std::min<std::uint64_t>(n - done, SSIZE_MAX));
     const ssize_t moved = ::copy_file_range(in.fd(), nullptr, out.fd(), nullptr, chunk, 0);
     if (moved > 0) {
       done += static_cast<std::uint64_t>(moved);

@@ -5,14 +5,17 @@
 namespace qm {
 namespace {
 
-bool isContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
+bool isContinuation(unsigned char c) {
+  return (c & 0xC0) == 0x80;
+}
 
 // Byte offset where character `n` starts (size() when there are fewer).
 std::size_t offsetOfChar(const std::string& s, std::size_t n) {
   std::size_t i = 0;
   while (i < s.size() && n > 0) {
     ++i;
-    while (i < s.size() && isContinuation(static_cast<unsigned char>(s[i]))) ++i;
+    while (i < s.size() && isContinuation(static_cast<unsigned char>(s[i])))
+      ++i;
     --n;
   }
   return i;

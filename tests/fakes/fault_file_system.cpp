@@ -75,9 +75,10 @@ File& unwrap(File& file) {
 }  // namespace
 
 const char* opName(Op op) {
-  static constexpr const char* kNames[] = {"stat",   "open",   "create", "read",   "write",
-                                           "copy",   "length", "flush",  "close",  "remove",
-                                           "rename", "create-temporary", "publish", "sync-folder"};
+  static constexpr const char* kNames[] = {"stat",    "open",       "create", "read",
+                                           "write",   "copy",       "length", "flush",
+                                           "close",   "remove",     "rename", "create-temporary",
+                                           "publish", "sync-folder"};
   return kNames[static_cast<int>(op)];
 }
 
@@ -137,7 +138,9 @@ void FaultFileSystem::Publish(File& temporary, const std::string& path) {
   inner_.Publish(unwrap(temporary), path);
 }
 
-void FaultFileSystem::Discard(File& temporary) noexcept { inner_.Discard(unwrap(temporary)); }
+void FaultFileSystem::Discard(File& temporary) noexcept {
+  inner_.Discard(unwrap(temporary));
+}
 
 void FaultFileSystem::SyncFolder(const std::string& folder) {
   hit(Op::SyncFolder, folder);

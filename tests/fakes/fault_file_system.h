@@ -48,7 +48,12 @@ class FaultFileSystem : public FileSystem {
   }
   int calls(Op op) const { return counts_[static_cast<int>(op)]; }
   bool fired() const { return fired_; }
-  void reset() { counts_.fill(0); fired_ = false; failNth_ = 0; pathFragment_.clear(); }
+  void reset() {
+    counts_.fill(0);
+    fired_ = false;
+    failNth_ = 0;
+    pathFragment_.clear();
+  }
 
   // Raises the injected error when this call is the chosen one.
   void hit(Op op, const std::string& path);
