@@ -301,6 +301,14 @@ void PosixFileSystem::SyncFolder(const std::string& folder) {
   if (result != 0 && error != EINVAL && error != EROFS) fail(where, "flush to disk", error);
 }
 
+void PosixFileSystem::CreateFolder(const std::string& path) {
+  if (::mkdir(path.c_str(), 0777) == 0) return;
+  const int error = errno;
+  struct stat st {};
+  if (error == EEXIST && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return;
+  fail(path, "create the folder", error);
+}
+
 std::string PosixFileSystem::CurrentFolder() {
   std::vector<char> buffer(PATH_MAX);
   while (::getcwd(buffer.data(), buffer.size()) == nullptr) {

@@ -19,6 +19,7 @@ class PosixFileSystem : public FileSystem {
   void Publish(File& temporary, const std::string& path) override;
   void Discard(File& temporary) noexcept override;
   void SyncFolder(const std::string& folder) override;
+  void CreateFolder(const std::string& path) override;
   std::string CurrentFolder() override;
   std::string HomeFolder() override;
 

@@ -68,6 +68,7 @@ class FaultFileSystem : public FileSystem {
   void Publish(File& temporary, const std::string& path) override;
   void Discard(File& temporary) noexcept override;
   void SyncFolder(const std::string& folder) override;
+  void CreateFolder(const std::string& path) override { inner_.CreateFolder(path); }
   std::string CurrentFolder() override { return inner_.CurrentFolder(); }
   std::string HomeFolder() override { return inner_.HomeFolder(); }
 
