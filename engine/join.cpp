@@ -1,0 +1,309 @@
+#include "engine/join.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <exception>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "engine/messages.h"
+#include "engine/numbers.h"
+#include "engine/part_names.h"
+#include "engine/shared_routines.h"
+#include "platform/controls.h"
+#include "platform/file_system.h"
+#include "platform/text.h"
+
+namespace qm {
+namespace {
+
+// floor(done / total x 100). A part or a set with nothing in it is complete, not a division by
+// zero.
+int Percent(std::int64_t done, std::int64_t total) {
+  if (total <= 0 || done >= total) return 100;
+  if (done <= 0) return 0;
+  if (total <= std::numeric_limits<std::int64_t>::max() / 100) {
+    return static_cast<int>(done * 100 / total);
+  }
+  const long double share = static_cast<long double>(done) * 100 / static_cast<long double>(total);
+  return std::min(99, static_cast<int>(share));
+}
+
+// How far the join got, which decides what a failure leaves behind.
+enum class Stage {
+  Checking,   // nothing written
+  Copying,    // the temporary file grows; destination and set untouched
+  Published,  // the joined file is in place; the set is untouched
+  Deleting,   // the joined file is in place; the set is partly deleted
+};
+
+class Joiner {
+ public:
+  explicit Joiner(Job& job)
+      : job_(job), state_(job.state), c_(job.controls), fs_(job.services.fs) {}
+
+  void Run() {
+    try {
+      if (Check() && CopyParts() && !state_.CancelPressed) Finish();
+    } catch (const FileError& error) {
+      failure_ = Describe(error);
+    } catch (const std::exception& error) {
+      failure_ = std::string("The join stopped: ") + error.what() + ". " + Leftover();
+    }
+    End();
+  }
+
+ private:
+  // The refusals and the question; true when the copy may start. Nothing is written here.
+  bool Check() {
+    state_.PartsBegun = 0;
+    state_.PartNumber = 0;
+    state_.Counter = 0;
+    state_.JoinPartLeft = 0;
+    state_.JoinPartLength = 0;
+    state_.JoinBlockLength = 0;
+
+    // The set is taken once: the parts measured, the parts joined and the parts deleted are the
+    // same ones, whatever the window shows meanwhile.
+    dataFile_ = c_.txtSource.text();
+    const std::int64_t count = CaptionNumber(c_.lblNumber.caption());
+    count_ = static_cast<std::int32_t>(std::clamp<std::int64_t>(
+        count, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+    // Part names have three digits; a larger set would join part 1 again as part 1001.
+    if (count_ > kMaxParts) {
+      ShowMessage(job_, kMsgTooManyParts);
+      return false;
+    }
+    // A run started by a drop skips the window's checks; a source too short to leave a stem, no
+    // destination or a set of no parts is no job.
+    if (count_ < 1 || charCount(dataFile_) <= 3 || c_.txtDest.text().empty()) {
+      ShowMessage(job_, kMsgNeedFiles);
+      return false;
+    }
+
+    state_.PartStem = dropRightChars(dataFile_, 3);
+    state_.PartMissing = 0;
+    FileSize(job_);
+    if (state_.PartMissing != 0) return false;
+
+    state_.WorkFile = c_.txtDest.text();
+    // Joining onto a file of the set would destroy an input before it is read, or delete the
+    // result together with the set.
+    if (DestinationIsInSet()) {
+      ShowMessage(job_, kMsgNeedFiles);
+      return false;
+    }
+    const FileInfo dest = fs_.Stat(state_.WorkFile);
+    if (dest.exists && !dest.regular) {
+      throw FileError(state_.WorkFile, "replace", "it is a folder or a special file, not a file");
+    }
+
+    c_.lblSectionNum.setCaption("0");
+    c_.proFile.setValue(0);
+    state_.TotalDone = 0;
+
+    // A code left over from an earlier message must not read as a "No".
+    state_.MessageCode = 0;
+    if (FileExists(fs_, state_.WorkFile)) {
+      destExists_ = true;
+      ShowMessage(job_, kMsgOverwrite);
+      replaceAllowed_ = state_.MessageCode == 0;
+    }
+    return state_.MessageCode == 0;
+  }
+
+  bool IsSameFile(const std::string& a, const FileInfo& infoA, const std::string& b) {
+    const FileInfo infoB = fs_.Stat(b);
+    if (infoA.exists && infoB.exists) {
+      return infoA.device == infoB.device && infoA.inode == infoB.inode;
+    }
+    if (infoA.exists != infoB.exists) return false;
+    // Neither is there yet: the same name in the same folder.
+    if (nameOf(a) != nameOf(b)) return false;
+    const auto folder = [](const std::string& path) {
+      const std::string f = folderOf(path);
+      return f.empty() ? std::string(".") : f;
+    };
+    const FileInfo folderA = fs_.Stat(folder(a));
+    const FileInfo folderB = fs_.Stat(folder(b));
+    if (folderA.exists && folderB.exists) {
+      return folderA.device == folderB.device && folderA.inode == folderB.inode;
+    }
+    return folder(a) == folder(b);
+  }
+
+  bool DestinationIsInSet() {
+    const std::string& dest = state_.WorkFile;
+    const FileInfo info = fs_.Stat(dest);
+    if (IsSameFile(dest, info, dataFile_)) return true;
+    if (IsSameFile(dest, info, state_.PartStem + "bat")) return true;
+    for (std::int32_t i = 1; i <= count_; ++i) {
+      if (IsSameFile(dest, info, PartName(state_.PartStem, i))) return true;
+    }
+    return false;
+  }
+
+  // Copies every part into the temporary file; false when the user confirmed a cancel.
+  bool CopyParts() {
+    c_.cmdBegin.setVisible(false);
+    c_.cmdCancel.setVisible(true);
+    state_.Running = true;
+    stage_ = Stage::Copying;
+    // Beside the destination, so that naming it the destination is a rename, never a copy.
+    temp_ = fs_.CreateTemporary(folderOf(state_.WorkFile));
+
+    for (state_.Counter = 1; state_.Counter <= count_; ++state_.Counter) {
+      state_.PartFile = PartName(state_.PartStem, state_.Counter);
+      std::unique_ptr<File> part = fs_.OpenRead(state_.PartFile);
+      c_.lblSectionNum.setCaption(std::to_string(state_.Counter));
+      Pause(job_.services.pump, 1);
+      state_.JoinPartLength = static_cast<std::int64_t>(part->Length());
+      state_.PartDone = 0;
+      state_.JoinPartLeft = state_.JoinPartLength;
+      c_.proSection.setValue(0);
+      // At least one block per part, so an empty part still shows progress and can be cancelled.
+      bool cancelled = false;
+      do {
+        cancelled = CopyBlock(*part);
+      } while (!cancelled && state_.JoinPartLeft != 0);
+      part->Close();
+      if (cancelled) return false;
+    }
+    return true;
+  }
+
+  // One block of the current part; true when the user confirmed a cancel after it.
+  bool CopyBlock(File& part) {
+    const std::int64_t block = state_.BlockSize > 0 ? state_.BlockSize : kDefaultBlockSize;
+    state_.JoinBlockLength = std::min(state_.JoinPartLeft, block);
+    state_.PartDone += state_.JoinBlockLength;
+    state_.TotalDone += state_.JoinBlockLength;
+    if (state_.JoinBlockLength > 0) {
+      const auto wanted = static_cast<std::uint64_t>(state_.JoinBlockLength);
+      if (fs_.Copy(part, *temp_, wanted) != wanted) {
+        throw FileError(state_.PartFile, "read", "it became shorter while it was being joined");
+      }
+    }
+    state_.JoinPartLeft = state_.JoinPartLength - state_.PartDone;
+    c_.proSection.setValue(Percent(state_.PartDone, state_.JoinPartLength));
+    c_.proFile.setValue(Percent(state_.TotalDone, state_.JoinTotalLength));
+    Pause(job_.services.pump, 0.2);
+
+    if (!state_.CancelPressed) return false;
+    ShowMessage(job_, kMsgConfirmCancel);
+    if (state_.MessageCode == kMsgConfirmCancel) {
+      state_.PartsBegun = static_cast<std::int16_t>(state_.Counter);
+      state_.JoinPartLeft = 0;
+      return true;
+    }
+    state_.CancelPressed = false;
+    return false;
+  }
+
+  // Puts the joined file in place and, when asked, deletes the set.
+  void Finish() {
+    const std::string& dest = state_.WorkFile;
+    // A file that appeared under the destination's name during the copy is not replaced
+    // without asking either.
+    if (!replaceAllowed_ && FileExists(fs_, dest)) {
+      destExists_ = true;
+      state_.MessageCode = 0;
+      ShowMessage(job_, kMsgOverwrite);
+      if (state_.MessageCode != 0) return;
+    }
+    destExists_ = fs_.Stat(dest).exists;
+    const bool deleteSet = c_.chkDelete.value() == 1;
+    // Whatever is replaced or deleted is gone for good; the joined bytes must be on the disk
+    // before that.
+    const bool somethingLost = destExists_ || deleteSet;
+    if (somethingLost) temp_->Flush();
+    fs_.Publish(*temp_, dest);
+    stage_ = Stage::Published;
+    fs_.Discard(*temp_);  // published: this only closes it
+    temp_.reset();
+    if (somethingLost) fs_.SyncFolder(folderOf(dest));
+    if (!deleteSet) return;
+
+    stage_ = Stage::Deleting;
+    RemovePresent(dataFile_);
+    for (std::int32_t i = 1; i <= count_; ++i) {
+      state_.PartFile = PartName(state_.PartStem, i);
+      if (FileExists(fs_, state_.PartFile)) RemovePresent(state_.PartFile);
+    }
+    // The batch file is there only when the split was asked to write one.
+    state_.PartFile = state_.PartStem + "bat";
+    if (FileExists(fs_, state_.PartFile)) RemovePresent(state_.PartFile);
+  }
+
+  // A file that is already gone needs no deleting.
+  void RemovePresent(const std::string& path) {
+    try {
+      fs_.Remove(path);
+    } catch (const FileError& error) {
+      if (error.error() != ENOENT) throw;
+    }
+  }
+
+  void End() {
+    state_.MessageCode = 0;
+    if (temp_) {
+      fs_.Discard(*temp_);
+      temp_.reset();
+    }
+    if (failure_) ShowFailure(job_, *failure_);
+    if (state_.CancelPressed) ShowMessage(job_, kMsgCancelled);
+    c_.proFile.setValue(0);
+    c_.proSection.setValue(0);
+    c_.lblSectionNum.setCaption({});
+    state_.CancelPressed = false;
+    c_.cmdCancel.setVisible(false);
+    c_.cmdBegin.setVisible(true);
+    state_.Running = false;
+  }
+
+  std::string Describe(const FileError& error) const {
+    // An unnamed temporary file carries its folder as its name; the user knows it as the file
+    // being joined.
+    const std::string subject = temp_ && error.path() == temp_->path()
+                                    ? "the joined copy of \"" + state_.WorkFile + "\""
+                                    : "\"" + error.path() + "\"";
+    return "Could not " + error.action() + " " + subject + ": " + error.reason() + ". " +
+           Leftover();
+  }
+
+  std::string Leftover() const {
+    const std::string dest = "\"" + state_.WorkFile + "\"";
+    switch (stage_) {
+      case Stage::Checking:
+      case Stage::Copying:
+        return destExists_ ? "Nothing was changed: " + dest + " and the parts are as they were."
+                           : "Nothing was written, and the parts are as they were.";
+      case Stage::Published:
+        return dest + " was joined, but the parts were kept because it may not be safely on the "
+                      "disk yet.";
+      case Stage::Deleting:
+        return dest + " was joined; the files of the set not yet deleted are still there.";
+    }
+    return {};
+  }
+
+  Job& job_;
+  JobState& state_;
+  JobControls& c_;
+  FileSystem& fs_;
+  std::string dataFile_;
+  std::int32_t count_ = 0;
+  Stage stage_ = Stage::Checking;
+  bool destExists_ = false;
+  bool replaceAllowed_ = false;
+  std::unique_ptr<File> temp_;
+  std::optional<std::string> failure_;
+};
+
+}  // namespace
+
+void JoinF(Job& job) { Joiner(job).Run(); }
+
+}  // namespace qm
