@@ -8,6 +8,7 @@
 #include "platform/controls.h"
 #include "platform/file_dialog.h"
 #include "platform/help_viewer.h"
+#include "platform/modal_display.h"
 
 namespace qm {
 
@@ -109,24 +110,44 @@ class frmQuellmark : public Form {
   const std::string& dialogFolder() const { return dialogFolder_; }
 
   // Hooks the desktop program fills in; left empty, they do nothing.
-  Handler RegisterFileType;            // start-up step: write the file-type association
+  Handler RegisterFileType;               // start-up step: write the file-type association
   std::function<void(bool)> AcceptDrops;  // start-up and unload: install or remove the drop hook
-  Handler CloseWindow;                 // Exit: the window should go away
+  Handler CloseWindow;                    // Exit: the window should go away
 
  private:
+  // The display the runs talk through. Once the user has confirmed a cancel by closing the
+  // window, it answers the run's own "cancel?" with Yes instead of asking a second time.
+  class RunDisplay : public ModalDisplay {
+   public:
+    RunDisplay(ModalDisplay& inner, JobState& state) : inner_(inner), state_(state) {}
+    void ShowError() override;
+    bool cancelConfirmed = false;
+
+   private:
+    ModalDisplay& inner_;
+    JobState& state_;
+  };
+
   void setSplitSettingsEnabled(bool on);
+  void lockForRun(bool lock);
   void fixedSize(std::int32_t bytes);
   void customSize();
+  void previewParts();
+  std::string absolutePath(const std::string& path);
   void runWith(void (*routine)(Job&));
 
   JobState& state_;
   Services& services_;
   FileDialog& dialogs_;
   HelpViewer& help_;
+  RunDisplay runDisplay_;
+  Services runServices_;
   JobControls controls_;
   Job job_;
   std::string dialogFolder_;
+  std::string dialogFileTitle_;  // the name last chosen in either file dialog
   bool closeAfterRun_ = false;
+  bool loaded_ = false;
 };
 
 }  // namespace qm
