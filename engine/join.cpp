@@ -140,7 +140,7 @@ class Joiner {
     if (IsSameFile(dest, info, dataFile_)) return true;
     if (IsSameFile(dest, info, state_.PartStem + "bat")) return true;
     for (std::int32_t i = 1; i <= count_; ++i) {
-      if (IsSameFile(dest, info, PartName(state_.PartStem, i))) return true;
+      if (IsSameFile(dest, info, PartName(dataFile_, i))) return true;
     }
     return false;
   }
@@ -155,7 +155,7 @@ class Joiner {
     temp_ = fs_.CreateTemporary(folderOf(state_.WorkFile));
 
     for (state_.Counter = 1; state_.Counter <= count_; ++state_.Counter) {
-      state_.PartFile = PartName(state_.PartStem, state_.Counter);
+      state_.PartFile = PartName(dataFile_, state_.Counter);
       std::unique_ptr<File> part = fs_.OpenRead(state_.PartFile);
       c_.lblSectionNum.setCaption(std::to_string(state_.Counter));
       Pause(job_.services.pump, 1);
@@ -229,7 +229,7 @@ class Joiner {
     stage_ = Stage::Deleting;
     RemovePresent(dataFile_);
     for (std::int32_t i = 1; i <= count_; ++i) {
-      state_.PartFile = PartName(state_.PartStem, i);
+      state_.PartFile = PartName(dataFile_, i);
       if (FileExists(fs_, state_.PartFile)) RemovePresent(state_.PartFile);
     }
     // The batch file is there only when the split was asked to write one.
@@ -281,8 +281,9 @@ class Joiner {
         return destExists_ ? "Nothing was changed: " + dest + " and the parts are as they were."
                            : "Nothing was written, and the parts are as they were.";
       case Stage::Published:
-        return dest + " was joined, but the parts were kept because it may not be safely on the "
-                      "disk yet.";
+        return dest +
+               " was joined, but the parts were kept because it may not be safely on the "
+               "disk yet.";
       case Stage::Deleting:
         return dest + " was joined; the files of the set not yet deleted are still there.";
     }
@@ -304,6 +305,8 @@ class Joiner {
 
 }  // namespace
 
-void JoinF(Job& job) { Joiner(job).Run(); }
+void JoinF(Job& job) {
+  Joiner(job).Run();
+}
 
 }  // namespace qm

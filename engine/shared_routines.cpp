@@ -56,7 +56,8 @@ void FileSize(Job& job) {
   const std::int32_t n = static_cast<std::int32_t>(
       std::clamp<std::int64_t>(count, 0, std::numeric_limits<std::int32_t>::max()));
   for (std::int32_t i = 1; i <= n; ++i) {
-    state.PartFile = PartName(state.PartStem, i);
+    // PartName replaces the last three characters of a base; the stem has them dropped already.
+    state.PartFile = PartName(state.PartStem + "000", i);
     if (!FileExists(fs, state.PartFile)) {
       // One message for the whole set; the parts after the first gap are not looked at.
       partMissing();
