@@ -76,8 +76,9 @@ class FileSystem {
   virtual void Discard(File& temporary) noexcept = 0;
   // Makes the names created, renamed or removed in `folder` durable.
   virtual void SyncFolder(const std::string& folder) = 0;
-  // Creates one folder whose parent exists; a folder already there is no error. Only the
-  // desktop association makes folders, so wrappers that never need it may keep this refusal.
+  // Creates one folder, open to its owner only, whose parent exists; a folder already there is
+  // no error. Only the desktop association makes folders, so wrappers that never need it may
+  // keep this refusal.
   virtual void CreateFolder(const std::string& path) {
     throw FileError(path, "create the folder", "not supported here");
   }

@@ -302,7 +302,7 @@ void PosixFileSystem::SyncFolder(const std::string& folder) {
 }
 
 void PosixFileSystem::CreateFolder(const std::string& path) {
-  if (::mkdir(path.c_str(), 0777) == 0) return;
+  if (::mkdir(path.c_str(), 0700) == 0) return;
   const int error = errno;
   struct stat st {};
   if (error == EEXIST && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return;
