@@ -1,0 +1,414 @@
+#include "engine/split.h"
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "engine/batch_file.h"
+#include "engine/data_file.h"
+#include "engine/messages.h"
+#include "engine/numbers.h"
+#include "engine/part_count.h"
+#include "engine/part_names.h"
+#include "engine/shared_routines.h"
+#include "platform/controls.h"
+#include "platform/event_pump.h"
+#include "platform/file_system.h"
+#include "platform/text.h"
+
+namespace qm {
+namespace {
+
+// What one run of the split knows beyond the job state.
+struct SplitRun {
+  explicit SplitRun(Job& job)
+      : job(job), state(job.state), controls(job.controls), fs(job.services.fs) {}
+
+  Job& job;
+  JobState& state;
+  JobControls& controls;
+  FileSystem& fs;
+  std::string source;              // the file being split, as named when the split started
+  FileInfo sourceInfo;             // ... and its identity, to keep every output off it
+  std::vector<std::string> begun;  // every part file created, in order
+  bool dataFileBegun = false;
+};
+
+// The end step, on every path: the window is ready for the next run.
+void EndStep(Job& job) {
+  JobControls& controls = job.controls;
+  controls.proFile.setValue(0);
+  controls.proSection.setValue(0);
+  controls.lblSectionNum.setCaption("");
+  job.state.BlockSize = kDefaultBlockSize;
+  job.state.CancelPressed = false;
+  controls.cmdCancel.setVisible(false);
+  controls.cmdBegin.setVisible(true);
+  job.state.Running = false;
+}
+
+bool isSameFile(FileSystem& fs, const std::string& path, const FileInfo& source) {
+  const FileInfo info = fs.Stat(path);
+  return info.exists && info.device == source.device && info.inode == source.inode;
+}
+
+bool endsInThreeDigits(const std::string& text) {
+  const std::string last = rightChars(text, 3);
+  if (charCount(last) < 3) return false;
+  for (char c : last) {
+    if (c < '0' || c > '9') return false;
+  }
+  return true;
+}
+
+// Why the data file could not carry this name back to the join, or "" when it can.
+std::string titleProblem(const std::string& title) {
+  if (title.empty()) return "the name of the file to split is not known";
+  for (std::size_t i = 0; i < title.size(); ++i) {
+    const auto c = static_cast<unsigned char>(title[i]);
+    const bool c1 = c == 0xC2 && i + 1 < title.size() &&
+                    static_cast<unsigned char>(title[i + 1]) >= 0x80 &&
+                    static_cast<unsigned char>(title[i + 1]) <= 0x9F;
+    if (c < 0x20 || c == 0x7F || c1) {
+      return "its name holds a line break or another control character, which the data file "
+             "cannot hold";
+    }
+  }
+  if (title.find('/') != std::string::npos || title.find('\\') != std::string::npos) {
+    return "its name holds a \"/\" or \"\\\", which the data file cannot hold";
+  }
+  return {};
+}
+
+// The tests made before anything is written. Shows the message and returns false when one fails.
+bool Admissible(SplitRun& run) {
+  JobState& state = run.state;
+  JobControls& controls = run.controls;
+  FileSystem& fs = run.fs;
+
+  run.source = controls.txtSource.text();
+  if (!FileExists(fs, run.source)) {
+    ShowMessage(run.job, kMsgNeedFiles);
+    return false;
+  }
+  // The destination loses its last three characters to the part number, so something must be
+  // left; and one ending in three digits would be part 1's name as well as the data file's.
+  const std::string dest = controls.txtDest.text();
+  const FileInfo destInfo = fs.Stat(dest);
+  if (charCount(dest) < 4 || endsInThreeDigits(dest) || (destInfo.exists && !destInfo.regular)) {
+    ShowMessage(run.job, kMsgNeedFiles);
+    return false;
+  }
+  if (const std::string why = titleProblem(state.SourceTitle); !why.empty()) {
+    ShowFailure(run.job, "Cannot split \"" + run.source + "\": " + why + ". Nothing was written.");
+    return false;
+  }
+  if (controls.chkSelfJoin.value() == 1) {
+    std::string why;
+    if (!BatchCanQuote(state.SourceTitle)) {
+      why = "cmd cannot quote a name that holds a double quote";
+    } else if (charCount(state.SourceTitle) < 3) {
+      why = "its part names need a name of at least three characters";
+    }
+    if (!why.empty()) {
+      ShowFailure(run.job, "Cannot write a self-joining batch file for \"" + state.SourceTitle +
+                               "\": " + why +
+                               ". Nothing was written; clear \"Create self joining batch file\" "
+                               "to split the file without one.");
+      return false;
+    }
+  }
+
+  run.sourceInfo = fs.Stat(run.source);
+  state.SourceLength = static_cast<std::int64_t>(run.sourceInfo.length);
+  // A split that would give a single part is refused.
+  if (!(LeadingNumber(controls.lblNumber.caption()) > 1)) {
+    ShowMessage(run.job, state.SplitSize <= 0 ? kMsgZeroSize : kMsgSizeTooLarge);
+    return false;
+  }
+  CountParts(run.job);
+  // The fresh count decides: the caption may have been stale.
+  const std::int64_t parts = CaptionNumber(controls.lblNumber.caption());
+  if (parts <= 1) {
+    ShowMessage(run.job, state.SplitSize <= 0 ? kMsgZeroSize : kMsgSizeTooLarge);
+    return false;
+  }
+  // Three digits name only 999 parts; part 1000 would overwrite part 1.
+  if (parts > kMaxParts) {
+    ShowMessage(run.job, kMsgTooManyParts);
+    return false;
+  }
+  // No output may land on the source, however it is spelt (links, "./", "..").
+  bool ontoSource = isSameFile(fs, dest, run.sourceInfo);
+  for (int i = 1; i <= parts && !ontoSource; ++i) {
+    ontoSource = isSameFile(fs, PartName(dest, i), run.sourceInfo);
+  }
+  if (controls.chkSelfJoin.value() == 1) {
+    ontoSource = ontoSource || isSameFile(fs, BatchFileName(dest), run.sourceInfo);
+  }
+  if (ontoSource) {
+    ShowMessage(run.job, kMsgNeedFiles);
+    return false;
+  }
+  return true;
+}
+
+// Removes what the split created. Returns "" when everything went, or says what stayed.
+std::string RemoveBegun(SplitRun& run, bool withDataFile) {
+  std::string left;
+  auto remove = [&](const std::string& path) {
+    try {
+      if (FileExists(run.fs, path)) run.fs.Remove(path);
+    } catch (const FileError& error) {
+      left += " " + std::string(error.what()) + ", so it is still there.";
+    }
+  };
+  run.state.CleanupNumber = 0;
+  for (const std::string& part : run.begun) {
+    ++run.state.CleanupNumber;
+    run.state.PartFile = part;
+    remove(part);
+  }
+  if (withDataFile) remove(run.controls.txtDest.text());
+  return left;
+}
+
+// A failure while the parts or the data file were being written: leave nothing half done.
+void FailCopy(SplitRun& run, const FileError& error) {
+  const std::string left = RemoveBegun(run, run.dataFileBegun);
+  std::string detail = std::string(error.what()) + ".";
+  if (run.begun.empty()) {
+    detail += " No part was written.";
+  } else {
+    detail += run.dataFileBegun ? " The parts and the data file were removed"
+                                : " The parts begun were removed";
+    detail += left.empty() ? "." : ", except:" + left;
+  }
+  detail += " The source is untouched.";
+  ShowFailure(run.job, detail);
+}
+
+// Makes the parts and the data file durable, so deleting the source can never lose the data.
+void MakeDurable(SplitRun& run, const std::string& dataFile) {
+  std::set<std::string> folders;
+  std::vector<std::string> files = run.begun;
+  files.push_back(dataFile);
+  for (const std::string& path : files) {
+    auto file = run.fs.OpenRead(path);
+    file->Flush();
+    file->Close();
+    folders.insert(folderOf(path));
+  }
+  for (const std::string& folder : folders)
+    run.fs.SyncFolder(folder);
+}
+
+// One block of the current part (`Counter` is its number). Returns true when the user
+// confirmed a cancel.
+bool CopyBlock(SplitRun& run, File& from, File& to) {
+  JobState& state = run.state;
+  JobControls& controls = run.controls;
+
+  state.BlockLength = state.BlockSize;
+  // The last block of a part carries the remainder too.
+  if (state.Counter == state.BlocksPerPart) state.BlockLength = state.PartLength - state.PartDone;
+  if (state.BlockLength < 0) state.BlockLength = 0;
+  if (state.TotalDone + state.BlockLength > state.SourceLength) {
+    state.BlockLength = state.SourceLength - state.TotalDone;
+    state.Counter = state.BlocksPerPart;
+  }
+  state.PartDone += state.BlockLength;
+  state.TotalDone += state.BlockLength;
+
+  const auto wanted = static_cast<std::uint64_t>(state.BlockLength);
+  const std::uint64_t moved = run.fs.Copy(from, to, wanted);
+  if (moved < wanted) {
+    throw FileError(run.source, "read",
+                    "it ended after " +
+                        std::to_string(state.TotalDone - state.BlockLength + moved) +
+                        " bytes, though it was " + std::to_string(state.SourceLength) +
+                        " bytes long when the split began");
+  }
+
+  // The source cannot change during a run, so its length measured at the start serves here.
+  controls.proFile.setValue(state.SourceLength > 0
+                                ? static_cast<int>(static_cast<double>(state.TotalDone) /
+                                                   static_cast<double>(state.SourceLength) * 100)
+                                : 100);
+  controls.proSection.setValue(state.PartLength > 0
+                                   ? static_cast<int>(static_cast<double>(state.PartDone) /
+                                                      static_cast<double>(state.PartLength) * 100)
+                                   : 100);
+  Pause(run.job.services.pump, 0.2);
+
+  if (!state.CancelPressed) return false;
+  ShowMessage(run.job, kMsgConfirmCancel);
+  if (state.MessageCode == kMsgConfirmCancel) {
+    state.Counter = state.BlocksPerPart;
+    state.PartsBegun = state.PartNumber;
+    state.PartNumber = static_cast<std::int16_t>(CaptionNumber(controls.lblNumber.caption()));
+    return true;
+  }
+  state.CancelPressed = false;
+  return false;
+}
+
+// Writes every part. Returns false when the user cancelled.
+bool CopyParts(SplitRun& run) {
+  JobState& state = run.state;
+  JobControls& controls = run.controls;
+  FileSystem& fs = run.fs;
+
+  auto source = fs.OpenRead(run.source);
+  controls.proFile.setValue(0);
+  controls.lblSectionNum.setCaption("0");
+  state.TotalDone = 0;
+  const auto parts = static_cast<std::int16_t>(CaptionNumber(controls.lblNumber.caption()));
+
+  // A data file left from an earlier run must not sit beside new parts should this run be
+  // killed halfway: a join would take the mixture for a set.
+  state.WorkFile = controls.txtDest.text();
+  if (FileExists(fs, state.WorkFile)) fs.Remove(state.WorkFile);
+
+  bool cancelled = false;
+  for (state.PartNumber = 1; state.PartNumber <= parts && !cancelled; ++state.PartNumber) {
+    controls.lblSectionNum.setCaption(std::to_string(state.PartNumber));
+    Pause(run.job.services.pump, 1);
+    state.WorkFile = PartName(controls.txtDest.text(), state.PartNumber);
+    if (isSameFile(fs, state.WorkFile, run.sourceInfo)) {
+      throw FileError(state.WorkFile, "write a part to", "it is the file being split");
+    }
+    if (FileExists(fs, state.WorkFile)) fs.Remove(state.WorkFile);
+    auto part = fs.Create(state.WorkFile);
+    run.begun.push_back(state.WorkFile);
+
+    controls.proSection.setValue(0);
+    state.PartDone = 0;
+    state.PartLength = state.SplitSize;
+    if (CaptionNumber(controls.lblNumber.caption()) == state.PartNumber) {
+      // The last part takes the rest of the source.
+      state.BlocksPerPart = static_cast<std::int32_t>(state.PartLength / state.BlockSize);
+      state.PartLength = state.SourceLength - state.TotalDone;
+    }
+    const std::int32_t blocks = state.BlocksPerPart;
+    for (state.Counter = 1; state.Counter <= blocks; ++state.Counter) {
+      if (CopyBlock(run, *source, *part)) {
+        cancelled = true;
+        break;
+      }
+    }
+    part->Close();
+  }
+  source->Close();
+  if (cancelled) return false;
+
+  // The part size and the count stay usable during a run; if they changed, the parts no longer
+  // hold the source exactly as the count says.
+  if (state.TotalDone != state.SourceLength ||
+      CaptionNumber(controls.lblNumber.caption()) != parts) {
+    throw FileError(run.source, "split",
+                    "the part size was changed while the parts were being written");
+  }
+  return true;
+}
+
+// The cancel clean-up: every part begun goes, and the user hears that nothing changed.
+void CleanUpCancel(SplitRun& run) {
+  const std::string left = RemoveBegun(run, false);
+  if (left.empty()) {
+    ShowMessage(run.job, kMsgCancelled);
+  } else {
+    ShowFailure(run.job, "The split was cancelled, but not every part begun could be removed:" +
+                             left + " The source is untouched.");
+  }
+}
+
+// The data file, the deletion of the source and the batch file, in that order.
+void Finish(SplitRun& run) {
+  JobState& state = run.state;
+  JobControls& controls = run.controls;
+  state.WorkFile = controls.txtDest.text();
+  const std::string dataFile = state.WorkFile;
+  try {
+    run.dataFileBegun = true;
+    WriteDataFile(run.fs, dataFile, state.SourceTitle,
+                  static_cast<int>(CaptionNumber(controls.lblNumber.caption())));
+  } catch (const FileError& error) {
+    FailCopy(run, error);
+    return;
+  }
+
+  const std::string complete =
+      " The " + std::to_string(run.begun.size()) + " parts and the data file are complete";
+  bool sourceDeleted = false;
+  if (controls.chkDelete.value() == 1) {
+    try {
+      MakeDurable(run, dataFile);
+      run.fs.Remove(run.source);
+      sourceDeleted = true;
+    } catch (const FileError& error) {
+      ShowFailure(
+          run.job,
+          std::string(error.what()) + "." + complete + ", but the source was not deleted" +
+              (controls.chkSelfJoin.value() == 1 ? " and no batch file was written." : "."));
+      return;
+    }
+  }
+
+  if (controls.chkSelfJoin.value() == 1) {
+    const std::string batchFile = BatchFileName(controls.txtDest.text());
+    try {
+      WriteBatchFile(run.job);
+    } catch (const FileError& error) {
+      std::string detail = std::string(error.what()) + "." + complete;
+      detail += sourceDeleted ? " and the source was deleted" : "";
+      try {
+        if (FileExists(run.fs, batchFile)) run.fs.Remove(batchFile);
+        detail += ", but no batch file was written.";
+      } catch (const FileError& removal) {
+        detail += ", but the batch file is not: " + std::string(removal.what()) + ".";
+      }
+      ShowFailure(run.job, detail);
+    }
+  }
+}
+
+}  // namespace
+
+void SplitF(Job& job) {
+  JobState& state = job.state;
+  JobControls& controls = job.controls;
+  state.Running = true;
+  state.PartNumber = 0;
+  state.Counter = 0;
+  state.PartsBegun = 0;
+
+  // The end step runs however the split ends, an unforeseen exception included.
+  struct EndGuard {
+    Job& job;
+    ~EndGuard() { EndStep(job); }
+  } end{job};
+
+  SplitRun run(job);
+  if (!Admissible(run)) return;
+
+  if (state.BlockSize > state.SplitSize) state.BlockSize = state.SplitSize;
+  state.BlocksPerPart = state.SplitSize / state.BlockSize;
+  controls.cmdBegin.setVisible(false);
+  controls.cmdCancel.setVisible(true);
+
+  bool completed = false;
+  try {
+    completed = CopyParts(run);
+  } catch (const FileError& error) {
+    FailCopy(run, error);
+    return;
+  }
+  if (completed) {
+    Finish(run);
+  } else {
+    CleanUpCancel(run);
+  }
+}
+
+}  // namespace qm
