@@ -46,7 +46,7 @@ class Joiner {
 
   void Run() {
     try {
-      if (Check() && CopyParts() && !state_.CancelPressed) Finish();
+      if (Check() && CopyParts()) Finish();
     } catch (const FileError& error) {
       failure_ = Describe(error);
     } catch (const std::exception& error) {
@@ -196,6 +196,7 @@ class Joiner {
     if (state_.MessageCode == kMsgConfirmCancel) {
       state_.PartsBegun = static_cast<std::int16_t>(state_.Counter);
       state_.JoinPartLeft = 0;
+      cancelled_ = true;
       return true;
     }
     state_.CancelPressed = false;
@@ -253,7 +254,8 @@ class Joiner {
       temp_.reset();
     }
     if (failure_) ShowFailure(job_, *failure_);
-    if (state_.CancelPressed) ShowMessage(job_, kMsgCancelled);
+    // Only a stop the user confirmed; a click that came too late to stop anything is no cancel.
+    if (cancelled_) ShowMessage(job_, kMsgCancelled);
     c_.proFile.setValue(0);
     c_.proSection.setValue(0);
     c_.lblSectionNum.setCaption({});
@@ -299,6 +301,7 @@ class Joiner {
   Stage stage_ = Stage::Checking;
   bool destExists_ = false;
   bool replaceAllowed_ = false;
+  bool cancelled_ = false;
   std::unique_ptr<File> temp_;
   std::optional<std::string> failure_;
 };
