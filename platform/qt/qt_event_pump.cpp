@@ -1,0 +1,36 @@
+#include "platform/qt/qt_event_pump.h"
+
+#include <algorithm>
+#include <cmath>
+#include <ctime>
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+
+namespace qm {
+
+double QtEventPump::Timer() {
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  tm local{};
+  localtime_r(&now.tv_sec, &local);
+  return local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec + now.tv_nsec / 1e9;
+}
+
+void QtEventPump::ProcessEvents(double deadline) {
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+  const double wait = deadline - Timer();
+  // Past the deadline, or across midnight, where the clock starts again at 0.
+  if (wait <= 0.0 || wait > 86400.0) return;
+  const int ms = std::min(kLongestWaitMs, static_cast<int>(std::ceil(wait * 1000.0)));
+  QEventLoop loop;
+  QTimer timer;
+  timer.setSingleShot(true);
+  timer.setTimerType(Qt::PreciseTimer);
+  QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+  timer.start(ms);
+  loop.exec();
+}
+
+}  // namespace qm
