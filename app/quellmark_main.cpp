@@ -1,12 +1,18 @@
 // The desktop program: the window forms on screen, with the Qt services behind them.
+#include <cstdlib>
+#include <iostream>
 #include <string>
 
 #include <QApplication>
 
+#include "platform/posix_association_store.h"
 #include "platform/posix_file_system.h"
+#include "platform/process_runner.h"
 #include "platform/qt/desktop_program.h"
 #include "platform/qt/program_resources.h"
 #include "platform/qt/qt_event_pump.h"
+#include "platform/qt/qt_shell.h"
+#include "shell/command_line.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -16,17 +22,28 @@ int main(int argc, char** argv) {
   qm::UseProgramLook();
   QApplication::setWindowIcon(qm::ProgramIcon());
 
-  // The arguments Qt has not taken for itself, joined as one path: what a file manager or a
-  // shell passes is the file to load.
-  std::string commandLine;
-  for (int i = 1; i < argc; ++i) {
-    if (i > 1) commandLine += ' ';
-    commandLine += argv[i];
-  }
-
   qm::PosixFileSystem fs;
   qm::QtEventPump pump;
+  // The desktop's cache tools may still be running when the window closes; the runner, which
+  // outlives the program, gives them a moment and reaps them.
+  qm::ProcessRunner runner;
+  qm::PosixAssociationStore store(runner);
   qm::DesktopProgram program(fs, pump);
-  program.Start(commandLine);
+  qm::AddShellHooks(program, fs, store);
+  // The arguments Qt has not taken for itself, joined as one path: what a file manager or a
+  // shell passes is the file to load.
+  program.Start(qm::CommandLineText(argc, argv));
+
+  // For scripted checks of the start-up: the association is written and the command line
+  // loaded; say what the window shows and end without waiting for a user.
+  if (const char* exit = std::getenv("QUELLMARK_EXIT_AFTER_START"); exit != nullptr && *exit) {
+    const qm::frmQuellmark& form = program.form;
+    std::cout << "mode=" << (form.optJoin.value() ? "Join" : "Split") << "\n"
+              << "source=" << form.txtSource.text() << "\n"
+              << "destination=" << form.txtDest.text() << "\n"
+              << "parts=" << form.lblNumber.caption() << "\n"
+              << "running=" << (program.state.Running ? 1 : 0) << std::endl;
+    return 0;
+  }
   return QApplication::exec();
 }

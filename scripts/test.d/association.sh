@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# The desktop association and the command line against the desktop's own tools: a first start
+# with a fresh HOME registers .qkd files, GLib then sees the type and the default application,
+# a second start rewrites nothing, the registered command and a typed command line both open a
+# data file whose path has blanks without starting anything, and `cmake --install` puts every
+# file under the prefix.
+#   QM_BUILD_DIR=build-x scripts/test.d/association.sh   (default: build)
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+build=${QM_BUILD_DIR:-build}
+program=$build/platform/qt/quellmark
+if [ ! -x "$program" ]; then
+  echo "association.sh: $program is not built (Qt off?); nothing to check" >&2
+  exit 1
+fi
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() {
+  echo "association.sh: FAILED: $*" >&2
+  exit 1
+}
+export HOME=$work/home
+mkdir -p "$HOME"
+unset XDG_DATA_HOME XDG_CONFIG_HOME
+export XDG_RUNTIME_DIR=$work/runtime
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+export QT_QPA_PLATFORM=offscreen
+share=$HOME/.local/share
+
+# The program sits in a folder with a blank, so the registered command has to be quoted.
+apps="$work/my apps"
+mkdir -p "$apps"
+cp "$program" "$apps/quellmark"
+start() { QUELLMARK_EXIT_AFTER_START=1 "$apps/quellmark" "$@" 2>/dev/null; }
+
+echo "-- a first start registers the type"
+start >/dev/null
+desktop-file-validate "$share/applications/quellmark.desktop" || fail "desktop entry is not valid"
+grep -qx "Exec=\"$apps/quellmark\" %f" "$share/applications/quellmark.desktop" ||
+  fail "Exec= line: $(grep Exec= "$share/applications/quellmark.desktop")"
+[ -s "$share/icons/hicolor/48x48/apps/quellmark.png" ] || fail "no icon in the user's theme"
+
+data="$work/my files"
+mkdir -p "$data"
+printf 'the movie.avi\r\n3\r\n' >"$data/the movie.qkd"
+for i in 1 2 3; do printf 'part %s\n' "$i" >"$data/the movie.00$i"; done
+printf 'x.avi\r\n1\r\n' >"$work/x.qkd"
+printf 'y.avi\r\n1\r\n' >"$work/Y.QKD"
+for f in x.qkd Y.QKD "my files/the movie.qkd"; do
+  type=$(cd "$work" && gio info -a standard::content-type "$f" | sed -n 's/^ *standard::content-type: //p')
+  [ "$type" = application/x-quellmark ] || fail "gio says $f is $type"
+done
+gio mime application/x-quellmark | grep -q '^Default application for .*: quellmark.desktop$' ||
+  fail "gio mime: $(gio mime application/x-quellmark)"
+
+echo "-- a second start rewrites nothing and runs no tool"
+listing() { find "$share" "$HOME/.config" -type f -printf '%i %p\n' | sort; }
+before=$(listing)
+start >/dev/null
+[ "$(listing)" = "$before" ] || fail "files changed: $(diff <(echo "$before") <(listing))"
+
+echo "-- the command line opens a data file with blanks in its path, in pieces"
+expected="mode=Join
+source=$data/the movie.qkd
+destination=$data/the movie.avi
+parts=3
+running=0"
+# Unquoted on purpose: the path arrives as three arguments, as when a user types it.
+# shellcheck disable=SC2086
+got=$(start $work/my files/the movie.qkd)
+[ "$got" = "$expected" ] || fail "typed command line gave:
+$got"
+[ ! -e "$data/the movie.avi" ] || fail "the command line started a join"
+
+echo "-- the registered command opens it too"
+# The launched program writes to gio's output; reading it to the end waits for the program.
+got=$(QUELLMARK_EXIT_AFTER_START=1 gio launch "$share/applications/quellmark.desktop" \
+  "$data/the movie.qkd" 2>/dev/null)
+[ "$got" = "$expected" ] || fail "registered command gave:
+$got"
+[ ! -e "$data/the movie.avi" ] || fail "opening the data file started a join"
+
+echo "-- an existing mimeapps.list keeps its other lines"
+export HOME=$work/home2
+mkdir -p "$HOME/.config"
+printf '[Default Applications]\ntext/plain=my-editor.desktop\n' >"$HOME/.config/mimeapps.list"
+start >/dev/null
+grep -qx 'text/plain=my-editor.desktop' "$HOME/.config/mimeapps.list" || fail "lost a line"
+gio mime application/x-quellmark | grep -q '^Default application for .*: quellmark.desktop$' ||
+  fail "not the default beside other lines"
+
+echo "-- cmake --install puts every file under the prefix"
+prefix=$work/prefix
+cmake --install "$build" --prefix "$prefix" >/dev/null
+for f in bin/quellmark bin/quellmark-cli share/applications/quellmark.desktop \
+  share/mime/packages/quellmark.xml share/doc/quellmark/help.html \
+  share/doc/quellmark/window.png; do
+  [ -s "$prefix/$f" ] || fail "$f not installed"
+done
+for size in 32 48 64 128 256; do
+  [ -s "$prefix/share/icons/hicolor/${size}x${size}/apps/quellmark.png" ] ||
+    fail "icon ${size}x${size} not installed"
+done
+desktop-file-validate "$prefix/share/applications/quellmark.desktop" ||
+  fail "installed desktop entry is not valid"
+update-mime-database "$prefix/share/mime" >/dev/null 2>&1
+grep -q '^50:application/x-quellmark:\*\.qkd$' "$prefix/share/mime/globs2" ||
+  fail "installed MIME package gives no glob"
+
+echo "association.sh: all checks passed"
