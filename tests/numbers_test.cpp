@@ -35,6 +35,20 @@ TEST(LeadingNumber, ReadsExponentsIntroducedByEOrD) {
   EXPECT_EQ(LeadingNumber("1e-999"), 0);
 }
 
+// Found by the fuzzer: out-of-range numbers were told apart by the spelling "e-", so a tiny
+// number written with zeros became infinite, and a huge one with a small negative exponent zero.
+TEST(LeadingNumber, TellsTooSmallFromTooLargeByMagnitudeNotBySpelling) {
+  const std::string zeros(400, '0');
+  EXPECT_EQ(LeadingNumber("0." + zeros + "1"), 0);
+  EXPECT_EQ(LeadingNumber("-0." + zeros + "1"), 0);
+  EXPECT_EQ(LeadingNumber("." + zeros + "5e10"), 0);
+  EXPECT_TRUE(std::isinf(LeadingNumber("1" + zeros + "e-5")));
+  EXPECT_LT(LeadingNumber("-1" + zeros), 0);
+  EXPECT_TRUE(std::isinf(LeadingNumber("-1" + zeros)));
+  EXPECT_EQ(LeadingNumber("0.001e-400"), 0);
+  EXPECT_TRUE(std::isinf(LeadingNumber("0.001e400")));
+}
+
 TEST(LeadingNumber, GivesZeroForTextThatDoesNotBeginWithANumber) {
   for (const char* text : {"", "abc", " ", ".", "-", "+.", "e5", "kb12",
                            "\xC2\xA0"
