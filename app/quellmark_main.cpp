@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
 
   // For scripted checks of the start-up: the association is written and the command line
   // loaded; say what the window shows and end without waiting for a user.
-  if (const char* exit = std::getenv("QUELLMARK_EXIT_AFTER_START"); exit != nullptr && *exit) {
+  if (const char* quit = std::getenv("QUELLMARK_EXIT_AFTER_START"); quit != nullptr && *quit) {
     const qm::frmQuellmark& form = program.form;
     std::cout << "mode=" << (form.optJoin.value() ? "Join" : "Split") << "\n"
               << "source=" << form.txtSource.text() << "\n"
