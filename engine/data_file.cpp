@@ -80,10 +80,19 @@ int parseCount(std::string_view field) {
 
 }  // namespace
 
+std::string DataFileText(const std::string& name, int count) {
+  // The reader drops quotes around a whole name and a byte order mark at the start of the file;
+  // a name that looks like either is put in quotes so that it reads back as it was.
+  const bool quoted = name.size() >= 2 && name.front() == '"' && name.back() == '"';
+  const bool bom = name.starts_with("\xEF\xBB\xBF");
+  const std::string line1 = quoted || bom ? "\"" + name + "\"" : name;
+  return line1 + "\r\n" + std::to_string(count) + "\r\n";
+}
+
 void WriteDataFile(FileSystem& fs, const std::string& path, const std::string& name, int count) {
   // Deleting first replaces a link of that name instead of writing through it.
   if (FileExists(fs, path)) fs.Remove(path);
-  const std::string text = name + "\r\n" + std::to_string(count) + "\r\n";
+  const std::string text = DataFileText(name, count);
   auto file = fs.Create(path);
   file->Write(text.data(), text.size());
   file->Close();

@@ -48,7 +48,8 @@ TEST(DataFile, ReadsBackEveryNameTheWriterWrites) {
   JobFixture f;
   for (const std::string& name : std::vector<std::string>{
            "movie.avi", "a,b.zip", "  leading blanks.txt", "trailing blank ", "\"quoted\" part.txt",
-           "100% & more.avi", "ciné – été 文件.mkv", "x", "'single'", "a\"b"}) {
+           "100% & more.avi", "ciné – été 文件.mkv", "x", "'single'", "a\"b", "\"wholly quoted\"",
+           "\"a\" and \"b\"", "\xEF\xBB\xBFstarts with U+FEFF"}) {
     WriteDataFile(f.fs, f.path("set.qkd"), name, 12);
     const DataFileContents read = ReadDataFile(f.fs, f.path("set.qkd"));
     EXPECT_EQ(read.name, name);

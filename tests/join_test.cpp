@@ -11,6 +11,7 @@
 #include <tuple>
 
 #include "engine/messages.h"
+#include "engine/part_names.h"
 #include "tests/fakes/job_fixture.h"
 
 namespace qm {
@@ -22,11 +23,7 @@ using test::Op;
 
 // A set movie.001..n with its data file movie.qkd, to be joined into movie.avi.
 struct JoinFixture : JobFixture {
-  static std::string part(int i) {
-    char name[16];
-    std::snprintf(name, sizeof name, "movie.%03d", i);
-    return name;
-  }
+  static std::string part(int i) { return PartName("movie.qkd", i); }
 
   void makeSet(const std::vector<std::string>& contents, bool batch = false) {
     parts = contents;
