@@ -208,6 +208,8 @@ std::uint64_t PosixFileSystem::Copy(File& from, File& to, std::uint64_t n) {
     }
     fail(in.path(), "read", errno);
   }
+  if (done == n) return done;
+  // Only a file system that refuses the kernel's copy gets the buffer.
   if (buffer_.empty()) buffer_.resize(kBufferSize);
   while (done < n) {
     const std::size_t want =
