@@ -1,0 +1,274 @@
+#!/usr/bin/env bash
+# Times quellmark-cli against the tools a user would otherwise reach for: GNU split for cutting a
+# file into parts, cat for putting them back. Builds its own release, works in a temporary
+# folder that it removes again, and prints a table of medians and ratios, the peak memory, the
+# scaling with size and part count, and the cost of the desktop program's paced waiting.
+#
+#   bench/run.sh [--size MiB] [--dir FOLDER] [--rounds N]
+#
+#   --size MiB     size of the random file of the main comparison (default 1024); the scaling
+#                  runs use 1, 2 and 4 times it. 256 finishes in about a minute.
+#   --dir FOLDER   where the temporary folder goes (default $TMPDIR or /tmp); the file system
+#                  there is the one measured.
+#   --rounds N     each pair is timed in N rounds of alternating runs (default 4).
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+size_mib=1024
+base=${TMPDIR:-/tmp}
+rounds=4
+while (($#)); do
+  case "$1" in
+    --size) size_mib=${2:?--size needs a number of MiB}; shift 2 ;;
+    --dir) base=${2:?--dir needs a folder}; shift 2 ;;
+    --rounds) rounds=${2:?--rounds needs a number}; shift 2 ;;
+    -h | --help) sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    *) echo "bench/run.sh: unknown argument $1" >&2; exit 64 ;;
+  esac
+done
+[[ $size_mib =~ ^[0-9]+$ ]] && ((size_mib >= 16)) || { echo "--size: at least 16 MiB" >&2; exit 64; }
+
+# ---- tools ----------------------------------------------------------------------------------
+need=()
+command -v hyperfine >/dev/null || need+=(hyperfine)
+[[ -x /usr/bin/time ]] || need+=(time)
+command -v jq >/dev/null || need+=(jq)
+if ((${#need[@]})); then
+  echo "Installing: ${need[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${need[@]}"
+fi
+if ! command -v cmake >/dev/null || ! command -v ninja >/dev/null || ! command -v g++ >/dev/null ||
+  [[ ! -e /usr/include/gtest/gtest.h ]]; then
+  "$root/scripts/setup.sh"
+fi
+
+# ---- build ----------------------------------------------------------------------------------
+# The project's release flavour (optimised, with symbols for a profiler), in a folder of its own.
+build=$root/build-bench-release
+echo "Building the release in $build ..."
+cmake -S "$root/bench" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+targets=(quellmark-cli)
+if grep -q '^QM_WITH_QT:BOOL=\(ON\|1\|TRUE\)' "$build/CMakeCache.txt"; then targets+=(window_wait); fi
+cmake --build "$build" -j2 --target "${targets[@]}" >/dev/null
+cli=$build/quellmark/quellmark-cli
+window_wait=$build/window_wait
+[[ -x $cli ]] || { echo "no quellmark-cli was built" >&2; exit 1; }
+
+# ---- the temporary folder -------------------------------------------------------------------
+work=$(mktemp -d "$base/quellmark-bench.XXXXXX")
+# hyperfine's complaints (outliers on a busy machine) are kept aside and shown only on failure.
+cleanup() {
+  local status=$?
+  if ((status != 0)) && [[ -s $work/hyperfine.log ]]; then cat "$work/hyperfine.log" >&2; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+mkdir -p "$work"/{sets/5,sets/1.4,out,json,scale,mem,win,home}
+
+MiB=1048576
+bytes=$((size_mib * MiB))
+five=5242880
+one4=1457664
+src=$work/rand.bin
+
+say() { printf '%s\n' "$*"; }
+# Median of every timing a command got across all rounds (the json files of one pair).
+median_of() { # name json...
+  local name=$1
+  shift
+  jq -s --arg n "$name" '[.[].results[] | select(.command == $n) | .times[]] | sort
+      | if length % 2 == 1 then .[length / 2 | floor] else (.[length / 2 - 1] + .[length / 2]) / 2 end' "$@"
+}
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+secs() { awk -v a="$1" 'BEGIN { printf "%.3f", a }'; }
+
+# Times two commands against each other in $rounds rounds; in each round both run, warm-up
+# first, with the outputs removed before every run. Sets $med_a and $med_b (seconds).
+pair() { # tag name_a cmd_a name_b cmd_b prepare runs_per_round
+  local tag=$1 name_a=$2 cmd_a=$3 name_b=$4 cmd_b=$5 prepare=$6 runs=$7 r files=()
+  for ((r = 1; r <= rounds; r++)); do
+    local json=$work/json/$tag.$r.json
+    # Alternate which command goes first, so neither always follows the other's writes.
+    if ((r % 2)); then
+      hyperfine --style none --warmup 1 --runs "$runs" --prepare "$prepare" --export-json "$json" \
+        -n "$name_a" "$cmd_a" -n "$name_b" "$cmd_b" >/dev/null 2>>"$work/hyperfine.log"
+    else
+      hyperfine --style none --warmup 1 --runs "$runs" --prepare "$prepare" --export-json "$json" \
+        -n "$name_b" "$cmd_b" -n "$name_a" "$cmd_a" >/dev/null 2>>"$work/hyperfine.log"
+    fi
+    files+=("$json")
+  done
+  med_a=$(median_of "$name_a" "${files[@]}")
+  med_b=$(median_of "$name_b" "${files[@]}")
+}
+
+peak_kib() { # command... : the maximum resident set of one run, in KiB
+  /usr/bin/time -v "$@" 2>&1 >/dev/null | awk -F': ' '/Maximum resident set size/ { print $2 }'
+}
+
+# ---- machine ----------------------------------------------------------------------------------
+cpu=$(awk -F': ' '/^model name/ { print $2; exit }' /proc/cpuinfo)
+fstype=$(findmnt -n -o FSTYPE -T "$work" 2>/dev/null || stat -f -c %T "$work")
+say "Machine: $(nproc) processors, $cpu, kernel $(uname -r), $fstype in $base"
+say "Load before: $(cut -d' ' -f1-3 /proc/loadavg)"
+say ""
+
+# ---- inputs -----------------------------------------------------------------------------------
+say "Writing $size_mib MiB of random data ..."
+head -c "$bytes" /dev/urandom >"$src"
+cat "$src" >/dev/null  # into the page cache
+
+# The outputs are checked once before anything is timed: both tools must produce the same bytes.
+"$cli" split "$src" --size 5m --dest "$work/sets/5/rand.qkd"
+"$cli" split "$src" --size 1.4m --dest "$work/sets/1.4/rand.qkd"
+mkdir "$work/gnu" && split -b $one4 -d -a 3 "$src" "$work/gnu/rand."
+if ! cmp -s "$work/sets/1.4/rand.001" "$work/gnu/rand.000" ||
+  ! cmp -s <(cat "$work"/sets/1.4/rand.[0-9][0-9][0-9]) <(cat "$work"/gnu/rand.*); then
+  echo "quellmark-cli's parts differ from GNU split's" >&2
+  exit 1
+fi
+rm -rf "$work/gnu"
+"$cli" join "$work/sets/5/rand.qkd" --dest "$work/out/check.bin" --overwrite
+cmp -s "$src" "$work/out/check.bin" || { echo "quellmark-cli's join differs from the source" >&2; exit 1; }
+rm -f "$work/out/check.bin"
+parts5=$(ls "$work"/sets/5/rand.[0-9][0-9][0-9] | wc -l)
+parts14=$(ls "$work"/sets/1.4/rand.[0-9][0-9][0-9] | wc -l)
+say "Outputs checked: quellmark's parts equal GNU split's, the join equals the source."
+say ""
+
+# hyperfine starts every command through the shell (cat needs it for its redirection) and takes
+# the shell's own start off each timing.
+runs=3
+say "Timing split and join of $size_mib MiB ($rounds rounds x $runs runs each, alternating) ..."
+declare -A med
+for s in 5 1.4; do
+  size=$five
+  [[ $s == 1.4 ]] && size=$one4
+  pair "split$s" quellmark "$cli split $src --size ${s}m --dest $work/out/q/rand.qkd" \
+    split "split -b $size -d -a 3 $src $work/out/g/rand." \
+    "rm -rf $work/out/q $work/out/g; mkdir $work/out/q $work/out/g" $runs
+  med[split$s.q]=$med_a med[split$s.p]=$med_b
+  pair "join$s" quellmark "$cli join $work/sets/$s/rand.qkd --dest $work/out/q.bin --overwrite" \
+    cat "cat $work/sets/$s/rand.[0-9][0-9][0-9] > $work/out/c.bin" \
+    "rm -f $work/out/q.bin $work/out/c.bin" $runs
+  med[join$s.q]=$med_a med[join$s.p]=$med_b
+done
+rm -rf "$work/out/q" "$work/out/g" "$work/out/q.bin" "$work/out/c.bin"
+
+say ""
+say "| $size_mib MiB, warm cache | quellmark-cli | peer | ratio | goal |"
+say "|---|---:|---:|---:|---|"
+for s in 5 1.4; do
+  n=$parts5
+  [[ $s == 1.4 ]] && n=$parts14
+  say "| split into $s MB parts ($n) vs \`split -b\` | $(secs "${med[split$s.q]}") s | $(secs "${med[split$s.p]}") s | $(ratio "${med[split$s.q]}" "${med[split$s.p]}") | <= 1 (aim 0.8) |"
+done
+for s in 5 1.4; do
+  n=$parts5
+  [[ $s == 1.4 ]] && n=$parts14
+  say "| join of $n parts of $s MB vs \`cat\` | $(secs "${med[join$s.q]}") s | $(secs "${med[join$s.p]}") s | $(ratio "${med[join$s.q]}" "${med[join$s.p]}") | <= 1.05 |"
+done
+say ""
+
+# ---- peak memory ------------------------------------------------------------------------------
+say "Peak memory (maximum resident set, /usr/bin/time -v) ..."
+mem=$work/mem
+head -c $((100 * MiB)) "$src" >"$mem/m100.bin" 2>/dev/null || true
+if (($(stat -c %s "$mem/m100.bin") < 100 * MiB)); then head -c $((100 * MiB)) /dev/urandom >"$mem/m100.bin"; fi
+truncate -s 4G "$mem/g4.bin"
+mkdir "$mem/p100" "$mem/p4"
+say ""
+say "| input | quellmark split | quellmark join | GNU split | cat |"
+say "|---|---:|---:|---:|---:|"
+mib() { awk -v k="$1" 'BEGIN { printf "%.1f MiB", k / 1024 }'; }
+for m in 100 4; do
+  if [[ $m == 100 ]]; then in=$mem/m100.bin label="100 MiB (1.4 MB parts)" sz=1.4m gsz=$one4 d=$mem/p100
+  else in=$mem/g4.bin label="4 GiB sparse (5 MB parts)" sz=5m d=$mem/p4; fi
+  cat "$in" >/dev/null
+  qs=$(peak_kib "$cli" split "$in" --size $sz --dest "$d/m.qkd")
+  qj=$(peak_kib "$cli" join "$d/m.qkd" --dest "$mem/joined.bin" --overwrite)
+  rm -f "$mem/joined.bin"
+  gs="" cj=""
+  if [[ $m == 100 ]]; then  # the peers' memory does not depend on the size either
+    mkdir "$d/g"
+    gs=$(mib "$(peak_kib split -b "$gsz" -d -a 3 "$in" "$d/g/m.")")
+    rm -rf "$d/g"
+    cj=$(mib "$(peak_kib sh -c "exec cat $d/m.[0-9][0-9][0-9] > $mem/joined.bin")")
+  fi
+  rm -rf "$mem/joined.bin" "${d:?}"/*
+  say "| $label | $(mib "$qs") | $(mib "$qj") | ${gs:--} | ${cj:--} |"
+done
+rm -rf "$mem"
+say "Goal: at most 16 MiB for quellmark-cli, the same at both sizes."
+say ""
+
+# ---- scaling ----------------------------------------------------------------------------------
+say "Scaling (sparse sources, warm cache, 5 MB parts; medians of $((rounds * 2)) runs) ..."
+say ""
+say "| source | split | per GiB | join | per GiB |"
+say "|---|---:|---:|---:|---:|"
+scale=$work/scale
+for k in 1 2 4; do
+  mib=$((size_mib * k))
+  in=$scale/s$k.bin
+  truncate -s $((mib * MiB)) "$in"
+  cat "$in" >/dev/null
+  mkdir -p "$scale/set"
+  "$cli" split "$in" --size 5m --dest "$scale/set/s.qkd"
+  hyperfine --style none --warmup 1 --runs $((rounds * 2)) \
+    --prepare "rm -rf $scale/q; mkdir $scale/q" --export-json "$work/json/scale-split$k.json" \
+    -n split "$cli split $in --size 5m --dest $scale/q/s.qkd" >/dev/null 2>>"$work/hyperfine.log"
+  hyperfine --style none --warmup 1 --runs $((rounds * 2)) \
+    --prepare "rm -f $scale/j.bin" --export-json "$work/json/scale-join$k.json" \
+    -n join "$cli join $scale/set/s.qkd --dest $scale/j.bin --overwrite" >/dev/null 2>>"$work/hyperfine.log"
+  ts=$(median_of split "$work/json/scale-split$k.json")
+  tj=$(median_of join "$work/json/scale-join$k.json")
+  gib=$(awk -v m="$mib" 'BEGIN { printf "%g", m / 1024 }')
+  say "| $gib GiB | $(secs "$ts") s | $(awk -v t="$ts" -v m="$mib" 'BEGIN { printf "%.3f", t * 1024 / m }') s | $(secs "$tj") s | $(awk -v t="$tj" -v m="$mib" 'BEGIN { printf "%.3f", t * 1024 / m }') s |"
+  rm -rf "$scale"/*
+done
+say ""
+
+# 999 parts against 3 of the same source: the per-part work must not show.
+in=$scale/parts.bin
+truncate -s "$bytes" "$in"
+cat "$in" >/dev/null
+many=$(((bytes + 998) / 999))
+few=$(((bytes + 2) / 3))
+n_many=$("$cli" count "$in" --size "${many}b")
+n_few=$("$cli" count "$in" --size "${few}b")
+pair parts "$n_many parts" "$cli split $in --size ${many}b --dest $scale/q/p.qkd" \
+  "$n_few parts" "$cli split $in --size ${few}b --dest $scale/q/p.qkd" \
+  "rm -rf $scale/q; mkdir $scale/q" 2
+q_many=$med_a q_few=$med_b
+# The same for GNU split: what creating that many files costs on this file system.
+pair gparts many "split -b $many -d -a 3 $in $scale/q/p." few "split -b $few -d -a 3 $in $scale/q/p." \
+  "rm -rf $scale/q; mkdir $scale/q" 2
+say "| split of $size_mib MiB into | quellmark-cli | GNU split |"
+say "|---|---:|---:|"
+say "| $n_few parts | $(secs "$q_few") s | $(secs "$med_b") s |"
+say "| $n_many parts | $(secs "$q_many") s | $(secs "$med_a") s |"
+say "| $n_many parts / $n_few parts | $(ratio "$q_many" "$q_few") | $(ratio "$med_a" "$med_b") |"
+rm -rf "$scale"/*
+say ""
+
+# ---- the window's waiting ---------------------------------------------------------------------
+say "The desktop program's paced split (offscreen, 64 MiB into 1.4 MB parts) ..."
+if [[ -x $window_wait ]]; then
+  head -c $((64 * MiB)) "$src" >"$work/win/paced.bin"
+  out=$(HOME=$work/home QT_QPA_PLATFORM=offscreen timeout 600 "$window_wait" "$work/win/paced.bin")
+  get() { awk -F= -v k="$1" '$1 == k { print $2 }' <<<"$out"; }
+  waits=$(get waits) wall=$(get wall) copy=$(get copy_wall) cpu=$(get cpu) copy_cpu=$(get copy_cpu)
+  say ""
+  say "| parts | blocks | specified waits W | engine copy C | wall | wall / (1.1 W + C) | processor time outside the copy | share of W |"
+  say "|---:|---:|---:|---:|---:|---:|---:|---:|"
+  say "| $(get parts) | $(get blocks) | $(secs "$waits") s | $(secs "$copy") s | $(secs "$wall") s | $(awk -v w="$wall" -v a="$waits" -v c="$copy" 'BEGIN { printf "%.3f", w / (1.1 * a + c) }') | $(awk -v p="$cpu" -v c="$copy_cpu" 'BEGIN { printf "%.3f", p - c }') s | $(awk -v p="$cpu" -v c="$copy_cpu" -v a="$waits" 'BEGIN { printf "%.1f%%", (p - c) * 100 / a }') |"
+  say "Goals: wall / (1.1 W + C) at most 1; processor time at most 10% of W."
+else
+  say "Not measured: the desktop program was not built (Qt 6 Widgets missing)."
+fi
+say ""
+say "Load after: $(cut -d' ' -f1-3 /proc/loadavg)"
