@@ -163,10 +163,25 @@ std::unique_ptr<File> PosixFileSystem::OpenRead(const std::string& path) {
 }
 
 std::unique_ptr<File> PosixFileSystem::Create(const std::string& path) {
-  int fd;
-  do {
-    fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  } while (fd < 0 && errno == EINTR);
+  // Never through a symbolic link: one of the output's name, even one that points nowhere,
+  // would send the bytes into another folder. Such a link is replaced, as a file would be.
+  const auto open = [&path](int flags) {
+    int fd;
+    do {
+      fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | flags, 0666);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+  };
+  int fd = open(O_TRUNC);
+  if (fd < 0 && errno == ELOOP) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+      if (::unlink(path.c_str()) != 0) fail(path, "replace the link", errno);
+      fd = open(O_EXCL);
+    } else {
+      errno = ELOOP;
+    }
+  }
   if (fd < 0) fail(path, "create", errno);
   return std::make_unique<PosixFile>(path, fd);
 }
