@@ -151,36 +151,6 @@ TEST_F(Association, AMovedProgramRewritesOnlyItsDesktopEntry) {
   EXPECT_TRUE(store.runs.empty());
 }
 
-TEST_F(Association, AnExistingMimeappsListKeepsEveryOtherLine) {
-  write(config("mimeapps.list"),
-        "# my defaults\n"
-        "[Default Applications]\n"
-        "text/plain=org.gnome.gedit.desktop\n"
-        "application/x-quellmark=other-splitter.desktop\n"
-        "image/png=eog.desktop\n"
-        "\n"
-        "[Removed Associations]\n"
-        "application/x-quellmark=broken.desktop;\n"
-        "\n"
-        "[Added Associations]\n"
-        "text/plain=vim.desktop;\n"
-        "application/x-quellmark = other-splitter.desktop;quellmark.desktop;\n");
-  start();
-  EXPECT_EQ(read(config("mimeapps.list")),
-            "# my defaults\n"
-            "[Default Applications]\n"
-            "text/plain=org.gnome.gedit.desktop\n"
-            "application/x-quellmark=quellmark.desktop\n"
-            "image/png=eog.desktop\n"
-            "\n"
-            "[Removed Associations]\n"
-            "application/x-quellmark=broken.desktop;\n"
-            "\n"
-            "[Added Associations]\n"
-            "text/plain=vim.desktop;\n"
-            "application/x-quellmark=quellmark.desktop;other-splitter.desktop;\n");
-}
-
 TEST(DefaultApplication, EditsOnlyItsOwnLines) {
   struct Case {
     const char* name;
@@ -211,11 +181,11 @@ TEST(DefaultApplication, EditsOnlyItsOwnLines) {
        "[Default Applications]\napplication/x-quellmarks=x.desktop\n"
        "application/x-quellmark=quellmark.desktop\n\n"
        "[Added Associations]\napplication/x-quellmark=quellmark.desktop;\n"},
-      {"line endings kept",
+      {"line endings kept, other added applications kept after ours",
        "[Default Applications]\r\napplication/x-quellmark=x.desktop\r\n"
-       "[Added Associations]\r\napplication/x-quellmark=x.desktop;\r\n",
+       "[Added Associations]\r\napplication/x-quellmark = x.desktop;quellmark.desktop;y;\r\n",
        "[Default Applications]\r\napplication/x-quellmark=quellmark.desktop\r\n"
-       "[Added Associations]\r\napplication/x-quellmark=quellmark.desktop;x.desktop;\r\n"},
+       "[Added Associations]\r\napplication/x-quellmark=quellmark.desktop;x.desktop;y;\r\n"},
   };
   for (const auto& c : cases) {
     const std::string once = WithDefaultApplication(c.before);
