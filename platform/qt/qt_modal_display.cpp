@@ -1,6 +1,9 @@
 #include "platform/qt/qt_modal_display.h"
 
+#include <algorithm>
+
 #include <QCloseEvent>
+#include <QLabel>
 #include <QPainter>
 
 namespace qm {
@@ -12,6 +15,18 @@ MessageDialog::MessageDialog(frmError& form, QWidget* owner)
       skin_(form, *this),
       picture_(QStringLiteral(":/error.png")) {
   setModal(true);
+}
+
+void MessageDialog::fitMessage() {
+  auto* label = qobject_cast<QLabel*>(skin_.widgetOf(form_.Label1));
+  if (label == nullptr) return;
+  const QRect designed = pixelRect(form_.Label1.rect);
+  const int extra = std::max(0, label->heightForWidth(designed.width()) - designed.height());
+  label->setGeometry(designed.adjusted(0, 0, 0, extra));
+  for (const CommandButton* button : {&form_.cmdOk, &form_.cmdYes, &form_.cmdNo}) {
+    skin_.widgetOf(*button)->setGeometry(pixelRect(button->rect).translated(0, extra));
+  }
+  setFixedSize(pixelRect(form_.client).size() + QSize(0, extra));
 }
 
 void MessageDialog::reject() {
@@ -44,7 +59,9 @@ void QtModalDisplay::ShowError() {
     form_.Unloaded = [this] { dialog_->done(QDialog::Accepted); };
   }
   form_.Form_Load();
-  if (form_.isOpen()) dialog_->exec();
+  if (!form_.isOpen()) return;
+  dialog_->fitMessage();
+  dialog_->exec();
 }
 
 }  // namespace qm

@@ -19,6 +19,10 @@ class MessageDialog : public QDialog {
   MessageDialog(frmError& form, QWidget* owner);
   FormSkin& skin() { return skin_; }
 
+  // The designed layout leaves room for the numbered messages; a long one (a failure that
+  // names a deep path) gets the lines it needs, the buttons moving down below it.
+  void fitMessage();
+
   void reject() override;
 
  protected:
