@@ -62,6 +62,8 @@ void QtModalDisplay::ShowError() {
   if (!form_.isOpen()) return;
   dialog_->fitMessage();
   dialog_->exec();
+  // The owner takes the keyboard back, even where no window manager hands it over.
+  if (owner_ != nullptr && owner_->isVisible()) owner_->activateWindow();
 }
 
 }  // namespace qm

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # End to end, under a virtual X display: starts the real quellmark, types a source path into the
 # source field, presses Tab and Alt+B, checks the parts and the data file on disk, takes the
-# screenshot in docs/, and leaves with Alt+X.
+# screenshot in docs/; then joins the parts again from the keyboard, and leaves with Alt+X.
 #
 #   scripts/test.d/e2e.sh            # uses build/platform/qt/quellmark
 #   QM_BUILD=build-qt scripts/test.d/e2e.sh
@@ -44,6 +44,19 @@ for _ in $(seq 200); do
 done
 sleep 1  # the run's end step, and a repaint
 import -window "$window" -strip -define png:exclude-chunks=date,time "$shot"
+# Join: the source goes, the data file comes in its place (Alt+O reaches the source's button,
+# Shift+Tab the field), and Begin rebuilds the source from its parts.
+mv "$work/holiday.avi" "$work/holiday.orig"
+xdotool key alt+o shift+Tab
+xdotool type --delay 10 "$work/holiday.qkd"
+xdotool key Tab
+sleep 0.3
+xdotool key alt+b
+for _ in $(seq 200); do
+  [ -s "$work/holiday.avi" ] && break
+  sleep 0.1
+done
+sleep 1
 xdotool key alt+x
 for _ in $(seq 100); do
   kill -0 $pid 2>/dev/null || break
@@ -63,7 +76,9 @@ for n in 001 002 003 004 005; do
   [ -f "$work/holiday.$n" ] || fail "part holiday.$n is missing"
 done
 [ ! -e "$work/holiday.006" ] || fail "a sixth part appeared"
-cat "$work"/holiday.00[1-5] | cmp -s - "$work/holiday.avi" || fail "the parts do not add up to the source"
+cat "$work"/holiday.00[1-5] | cmp -s - "$work/holiday.orig" || fail "the parts do not add up to the source"
+cmp -s "$work/holiday.avi" "$work/holiday.orig" || fail "the join did not rebuild the source"
 [ "$(stat -c %s "$work/holiday.001")" = 737280 ] || fail "part 1 is not 720 kb"
 cp "$shot" "$root/docs/screenshot.png"
-echo "e2e: split through the window into 5 parts and the data file; docs/screenshot.png taken"
+echo "e2e: split through the window into 5 parts and the data file, joined them again;" \
+  "docs/screenshot.png taken"

@@ -11,7 +11,9 @@
 #include <vector>
 
 #include <QAbstractButton>
+#include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -148,6 +150,73 @@ class DesktopProgramTest : public QObject {
     QVERIFY(!f.widget(form.cmdCancel)->isVisible());
     QVERIFY(f.widget(form.txtSource)->isEnabled());
     QCOMPARE(qobject_cast<QProgressBar*>(f.widget(form.proFile))->value(), 0);
+  }
+
+  void aJoinDoneFromTheKeyboardRebuildsTheFileAndCancelStopsIt() {
+    Fixture f;
+    frmQuellmark& form = f.program.form;
+    QVERIFY(QTest::qWaitForWindowActive(&f.program.window));
+    const std::string bytes = f.writeSource("movie.avi", 1'600'000);
+    f.typeSource(f.path("movie.avi"));
+    QTest::keyClick(&f.program.window, Qt::Key_B, Qt::AltModifier);
+    QVERIFY(f.exists(f.path("movie.003")));
+    QFile::remove(QString::fromStdString(f.path("movie.avi")));
+
+    // Typing the data file and leaving the field switches to Join and names the destination.
+    const auto typeDataFile = [&] {
+      f.widget(form.txtSource)->setFocus();
+      QTest::keyClick(f.widget(form.txtSource), Qt::Key_A, Qt::ControlModifier);
+      QTest::keyClicks(f.widget(form.txtSource), QString::fromStdString(f.path("movie.qkd")));
+      QTest::keyClick(f.widget(form.txtSource), Qt::Key_Tab);
+    };
+    typeDataFile();
+    QVERIFY(qobject_cast<QAbstractButton*>(f.widget(form.optJoin))->isChecked());
+    QCOMPARE(qobject_cast<QLineEdit*>(f.widget(form.txtDest))->text(),
+             QString::fromStdString(f.path("movie.avi")));
+
+    // Cancel during the join, confirmed: no destination, the parts untouched.
+    const auto press = [&](const CommandButton& button) {
+      return [&](QDialog&) {
+        QTest::mouseClick(f.program.display.dialog()->skin().widgetOf(button), Qt::LeftButton);
+      };
+    };
+    f.script.then(press(f.program.errorForm.cmdYes)).then(press(f.program.errorForm.cmdOk));
+    const int before = f.pump.calls;
+    f.pump.onEvents = [&](int call) {
+      if (call == before + 3) f.click(form.cmdCancel);
+    };
+    f.click(form.cmdBegin);
+    f.pump.onEvents = nullptr;
+    QCOMPARE(f.script.shown, 2);
+    QVERIFY(!f.exists(f.path("movie.avi")));
+    QVERIFY(f.exists(f.path("movie.003")));
+
+    // And again, to the end.
+    f.click(form.cmdBegin);
+    QCOMPARE(f.read(f.path("movie.avi")), bytes);
+    QCOMPARE(f.script.unexpected, 0);
+  }
+
+  void theSourceButtonOpensTheFileDialog() {
+    Fixture f;
+    f.writeSource("report.txt", 900'000);
+    f.script.then([&](QDialog& dialog) {
+      QCOMPARE(dialog.windowTitle(), QStringLiteral("Join which file?"));
+      auto* field = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+      QVERIFY(field != nullptr);
+      // Chosen in the dialog's own field: the folder's listing fills in the background, so
+      // the whole path goes in at once rather than key by key.
+      static_cast<QFileDialog&>(dialog).selectFile(QString::fromStdString(f.path("report.txt")));
+      QTest::keyClick(field, Qt::Key_Return);
+    });
+    f.click(f.program.form.cmdSource);
+    QCOMPARE(f.script.shown, 1);
+    QCOMPARE(f.script.unexpected, 0);
+    QVERIFY(f.program.form.optSplit.value());
+    QCOMPARE(qobject_cast<QLineEdit*>(f.widget(f.program.form.txtSource))->text(),
+             QString::fromStdString(f.path("report.txt")));
+    QCOMPARE(qobject_cast<QLineEdit*>(f.widget(f.program.form.txtDest))->text(),
+             QString::fromStdString(f.path("report.qkd")));
   }
 
   void aMessageIsAnsweredByAClickWhileTheWindowWaits() {
