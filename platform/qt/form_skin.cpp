@@ -15,6 +15,7 @@
 #include <QRadioButton>
 #include <QShortcutEvent>
 #include <QSignalBlocker>
+#include <QTimer>
 
 namespace qm {
 
@@ -269,6 +270,7 @@ void FormSkin::sync(Control& control) {
   if (binding == nullptr) return;
   QWidget& widget = *binding->widget;
   const QSignalBlocker block(&widget);
+  const Applying applying(applying_);
 
   if (auto* label = dynamic_cast<Label*>(&control)) {
     static_cast<QLabel&>(widget).setText(toQString(label->caption()));
@@ -335,6 +337,7 @@ void FormSkin::syncFocus() {
   if (focused == nullptr) return;
   QWidget* widget = widgetOf(*focused);
   if (widget == nullptr || widget->focusPolicy() == Qt::NoFocus) return;
+  const Applying applying(applying_);
   if (QApplication::focusWidget() != widget) widget->setFocus(Qt::OtherFocusReason);
 }
 
@@ -342,6 +345,16 @@ void FormSkin::focusChanged(QWidget* now) {
   // Focus that leaves for another window (a dialog, the help) leaves this form's focus alone.
   Control* control = controlOf(now);
   if (control == nullptr) return;
+  if (applying_ > 0) {
+    // Qt moved the focus because the skin is applying a change of the model (hiding or
+    // disabling the focused control): the form hears of it once that change is done, not in
+    // the middle of its own handler.
+    QPointer<QWidget> target(now);
+    QTimer::singleShot(0, this, [this, target] {
+      if (target && QApplication::focusWidget() == target) focusChanged(target);
+    });
+    return;
+  }
   form_.moveFocus(control);
 }
 

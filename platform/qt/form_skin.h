@@ -67,6 +67,14 @@ class FormSkin : public QObject {
   std::unordered_map<const Control*, std::size_t> byControl_;
   std::unordered_map<const QWidget*, Control*> byWidget_;
   const Control* editing_ = nullptr;  // the text box whose typed text the model is taking
+  int applying_ = 0;                  // depth of model changes being put on the widgets
+  struct Applying {
+    explicit Applying(int& depth) : depth_(depth) { ++depth_; }
+    ~Applying() { --depth_; }
+    Applying(const Applying&) = delete;
+    Applying& operator=(const Applying&) = delete;
+    int& depth_;
+  };
 };
 
 }  // namespace qm
