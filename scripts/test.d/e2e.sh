@@ -67,7 +67,9 @@ wait $pid
 INNER
 )
 shot="$work/screenshot.png"
-timeout 120 xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" \
+# -a looks for a free display from -n on; starting at a random number keeps two runs that start
+# at the same moment (another test script, say) from racing for the same one.
+timeout 120 xvfb-run -a -n "$((100 + RANDOM % 800))" -s "-screen 0 1024x768x24 -dpi 96" \
   bash -c "$inner" e2e "$program" "$work" "$shot"
 
 fail() { echo "e2e: $*" >&2; exit 1; }
