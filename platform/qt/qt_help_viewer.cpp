@@ -18,7 +18,12 @@ void QtHelpViewer::ShowContents() {
     // The program ends with its main window, whether or not the help is still open.
     window_->setAttribute(Qt::WA_QuitOnClose, false);
     window_->setOpenExternalLinks(true);
-    window_->resize(640, 560);
+    // The window's small, narrow font is for its fixed layout; reading wants a plainer one.
+    QFont font = window_->font();
+    font.setStretch(QFont::Unstretched);
+    font.setPixelSize(13);
+    window_->setFont(font);
+    window_->resize(720, 600);
     window_->setSource(QUrl(QString::fromLatin1(kDocument)));
   }
   window_->show();
