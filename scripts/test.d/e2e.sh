@@ -16,6 +16,10 @@ work=${QM_E2E_DIR:-/tmp/quellmark-e2e}
 rm -rf "$work"
 mkdir -p "$work"
 trap 'rm -rf "$work"' EXIT
+# Every start registers the file type for the user; keep that out of the real home folder.
+mkdir -p "$work/home"
+export HOME="$work/home"
+unset XDG_DATA_HOME XDG_CONFIG_HOME
 head -c 3500000 /dev/urandom >"$work/holiday.avi"
 
 inner=$(cat <<'INNER'
