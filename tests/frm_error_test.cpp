@@ -2,99 +2,45 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "tests/fakes/scripted_pump.h"
 
 namespace qm {
 namespace {
 
-struct Dialog {
-  // Opens the dialog for `code` as a caller would.
-  void show(int code) {
-    state.MessageCode = static_cast<std::int16_t>(code);
-    form.Form_Load();
-  }
-  // The buttons shown, by name.
-  std::string buttons() const {
-    std::string shown;
-    for (const CommandButton* b : {&form.cmdOk, &form.cmdYes, &form.cmdNo}) {
-      if (b->visible()) shown += b->name() + " ";
-    }
-    return shown;
-  }
-
+// One dialog shows every message in turn, so each one also shows that the one before left no
+// button, focus or code behind.
+TEST(MessageDialog, EveryAnswerLeavesItsCodeAndTheNextMessageStartsClean) {
   JobState state;
   test::ScriptedPump pump;
   frmError form{state, pump};
-};
-
-TEST(MessageDialog, QuestionsLeaveTheirAnswerInTheCode) {
-  struct Case {
-    int code;
-    void (frmError::*answer)();
-    int left;
+  // The message, the button that answers it (none: Escape or the frame's close box), the code
+  // left for the caller.
+  using Case = std::tuple<int, CommandButton frmError::*, int>;
+  const Case cases[] = {
+      {1, &frmError::cmdOk, 0}, {4, &frmError::cmdYes, 0}, {2, nullptr, 0},
+      {4, &frmError::cmdNo, 4}, {3, &frmError::cmdOk, 0},  {4, nullptr, 4},
+      {5, nullptr, 0},          {8, &frmError::cmdYes, 8}, {6, &frmError::cmdOk, 0},
+      {8, &frmError::cmdNo, 0}, {7, nullptr, 0},           {8, nullptr, 0},
+      {9, &frmError::cmdOk, 0}, {9, nullptr, 0},
   };
-  for (const Case& c :
-       {Case{4, &frmError::cmdYes_Click, 0}, Case{4, &frmError::cmdNo_Click, 4},
-        Case{8, &frmError::cmdYes_Click, 8}, Case{8, &frmError::cmdNo_Click, 0},
-        Case{4, &frmError::Form_QueryUnload, 4}, Case{8, &frmError::Form_QueryUnload, 0}}) {
-    Dialog d;
-    d.show(c.code);
-    EXPECT_EQ(d.buttons(), "cmdYes cmdNo ");
-    EXPECT_EQ(d.form.focused(), &d.form.cmdYes);
-    (d.form.*c.answer)();
-    EXPECT_EQ(d.state.MessageCode, c.left) << c.code;
-    EXPECT_FALSE(d.form.isOpen());
-    EXPECT_EQ(d.buttons(), "");
+  for (const auto& [code, button, left] : cases) {
+    SCOPED_TRACE(testing::Message() << code << (button ? "" : " closed"));
+    const bool question = code == 4 || code == 8;
+    state.MessageCode = static_cast<std::int16_t>(code);
+    form.Form_Load();
+    EXPECT_EQ(form.cmdOk.visible(), !question);
+    EXPECT_EQ(form.cmdYes.visible() + form.cmdNo.visible(), question ? 2 : 0);
+    EXPECT_EQ(form.focused(), question ? &form.cmdYes : &form.cmdOk);
+    if (button) (form.*button).click();
+    if (!button) form.Form_QueryUnload();
+    EXPECT_EQ(state.MessageCode, left);
+    EXPECT_FALSE(form.isOpen());
+    state.MessageCode = 5;  // closing it again changes nothing
+    form.Form_QueryUnload();
+    EXPECT_EQ(state.MessageCode, 5);
   }
-}
-
-TEST(MessageDialog, OneButtonMessagesAlwaysLeaveZero) {
-  for (int code : {1, 2, 3, 5, 6, 7, 9}) {
-    for (bool escape : {false, true}) {
-      Dialog d;
-      int unloaded = 0;
-      d.form.Unloaded = [&] { ++unloaded; };
-      d.state.MessageDetail = "Could not read \"/x\": Permission denied.";
-      d.show(code);
-      EXPECT_EQ(d.buttons(), "cmdOk ") << code;
-      EXPECT_EQ(d.form.focused(), &d.form.cmdOk);
-      EXPECT_FALSE(d.form.Label1.caption().empty());
-      if (escape) {
-        d.form.Form_QueryUnload();
-      } else {
-        d.form.cmdOk.click();
-      }
-      EXPECT_EQ(d.state.MessageCode, 0) << code;
-      EXPECT_EQ(unloaded, 1);
-      // A second close of a closed dialog changes nothing.
-      d.state.MessageCode = 5;
-      d.form.Form_QueryUnload();
-      EXPECT_EQ(d.state.MessageCode, 5);
-    }
-  }
-  Dialog d;
-  d.state.MessageDetail = "the reason.";
-  d.show(9);
-  EXPECT_EQ(d.form.Label1.caption(), "Error #009 : the reason.");
-}
-
-TEST(MessageDialog, AQuestionAfterAnOkMessageShowsOnlyYesAndNo) {
-  Dialog d;
-  d.show(2);
-  d.form.cmdOk.click();
-  d.show(4);
-  EXPECT_EQ(d.buttons(), "cmdYes cmdNo ");
-  EXPECT_EQ(d.form.Label1.caption(),
-            "Warning! The file you are about to create exists! Overwrite?");
-  d.form.cmdNo.click();
-  d.show(7);
-  EXPECT_EQ(d.buttons(), "cmdOk ");
-  // Yes and No let the window breathe before the caller goes on.
-  d.form.cmdOk.click();
-  const int before = d.pump.calls;
-  d.show(8);
-  d.form.cmdNo.click();
-  EXPECT_GT(d.pump.calls, before);
 }
 
 }  // namespace

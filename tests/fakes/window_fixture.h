@@ -1,24 +1,19 @@
 // The main window model over the real file system in a temporary folder, with a scripted pump
-// and message dialog, for tests of what reaches the window from outside: drops and the command
-// line. The file dialogs always cancel and help does nothing; those belong to the window's tests.
+// and message dialog: the window as a user drives it.
 #pragma once
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <algorithm>
 #include <optional>
-#include <string>
 #include <vector>
 
 #include "platform/file_dialog.h"
 #include "platform/help_viewer.h"
-#include "platform/posix_file_system.h"
 #include "tests/fakes/job_fixture.h"
-#include "tests/fakes/scripted_display.h"
 #include "window/frm_quellmark.h"
 
 namespace qm::test {
 
+// Every file dialog is cancelled, and help shows nothing.
 class CancellingDialogs : public FileDialog {
  public:
   std::optional<FileDialogResult> ShowOpen(const FileDialogRequest&) override { return {}; }
@@ -30,11 +25,27 @@ class SilentHelp : public HelpViewer {
   void ShowContents() override {}
 };
 
+// Passes everything on until a test arms a fault; `current` pins the current folder, so that
+// relative names resolve inside the test's folder.
+class WindowFileSystem : public FaultFileSystem {
+ public:
+  using FaultFileSystem::FaultFileSystem;
+  std::string CurrentFolder() override {
+    return current.empty() ? FaultFileSystem::CurrentFolder() : current;
+  }
+  std::string current;
+};
+
 struct WindowFixture {
   std::string path(const std::string& name) const { return folder.path() + name; }
   void write(const std::string& name, const std::string& bytes) const {
     std::filesystem::create_directories(std::filesystem::path(path(name)).parent_path());
     std::ofstream(path(name), std::ios::binary) << bytes;
+  }
+  // A file of `length` bytes that takes no room on the disk.
+  void sized(const std::string& name, std::uintmax_t length) const {
+    write(name, "");
+    std::filesystem::resize_file(path(name), length);
   }
   std::string read(const std::string& name) const {
     std::ifstream in(path(name), std::ios::binary);
@@ -61,7 +72,8 @@ struct WindowFixture {
   }
 
   TempFolder folder;
-  PosixFileSystem fs;
+  PosixFileSystem posix;
+  WindowFileSystem fs{posix};
   FixturePump pump;
   JobState state;
   ScriptedDisplay display{state, pump};
