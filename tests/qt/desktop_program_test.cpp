@@ -1,42 +1,84 @@
-// The assembled desktop program driven as a user drives it, with real files in a temporary
-// folder: typing, Tab, clicks and access keys on the window's widgets, and the message dialog
-// answered from inside its own loop.
+// The assembled desktop program driven as a user drives it, under the offscreen platform, with
+// real files in a temporary folder: typing, Tab, clicks and access keys on the window's
+// widgets, the message and file dialogs answered from inside their own loops, files dropped
+// through Qt's own delivery of synthetic drag and drop events, and the event pump beneath.
 #include "platform/qt/desktop_program.h"
 
 #include <algorithm>
-#include <fstream>
-#include <functional>
-#include <iterator>
-#include <string>
-#include <vector>
+#include <deque>
 
-#include <QAbstractButton>
+#include <QDragEnterEvent>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QProgressBar>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QStyle>
-#include <QStyleOptionButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
+#include <QTimer>
+#include <QUrl>
 
 #include "platform/posix_file_system.h"
 #include "platform/qt/program_resources.h"
 #include "platform/qt/qt_event_pump.h"
-#include "tests/qt/dialog_script.h"
+#include "platform/qt/qt_shell.h"
 
 namespace qm {
+namespace {
+
+// Answers modal dialogs from inside their own event loop: each dialog that appears takes the
+// next step of the script, run once the dialog is on screen. A dialog the script did not
+// expect, or one that a step leaves open, is counted and rejected, so that a test fails
+// instead of hanging.
+class DialogScript : public QObject {
+ public:
+  using Step = std::function<void(QDialog&)>;
+
+  DialogScript() { qApp->installEventFilter(this); }
+  ~DialogScript() override { qApp->removeEventFilter(this); }
+
+  DialogScript& then(Step step) {
+    steps.push_back(std::move(step));
+    return *this;
+  }
+
+  std::deque<Step> steps;
+  int shown = 0, unexpected = 0;
+
+ protected:
+  bool eventFilter(QObject* object, QEvent* event) override {
+    auto* dialog = qobject_cast<QDialog*>(object);
+    if (event->type() != QEvent::Show || dialog == nullptr || !dialog->isWindow()) return false;
+    ++shown;
+    const Step step = steps.empty() ? [](QDialog&) {} : steps.front();
+    if (!steps.empty()) steps.pop_front();
+    QTimer::singleShot(0, this, [this, target = QPointer<QDialog>(dialog), step] {
+      if (target && target->isVisible()) step(*target);
+      // Nothing was scripted, or the step failed half-way: the test must not wait on the dialog.
+      if (target && target->isVisible()) {
+        ++unexpected;
+        target->reject();
+      }
+    });
+    return false;
+  }
+};
+
+// `size` bytes that differ from block to block, so a misplaced block shows.
+QByteArray pattern(int size) {
+  QByteArray bytes(size, '\0');
+  for (int i = 0; i < size; ++i)
+    bytes[i] = static_cast<char>((i * 131) ^ (i >> 16));
+  return bytes;
+}
 
 // The real pump, with a hook that runs at every call as if the user acted just then.
 class WatchedPump : public EventPump {
  public:
   double Timer() override { return real.Timer(); }
   void ProcessEvents(double deadline) override {
-    ++calls;
-    if (onEvents) onEvents(calls);
+    if (onEvents) onEvents(++calls);
     real.ProcessEvents(deadline);
   }
   QtEventPump real;
@@ -44,46 +86,101 @@ class WatchedPump : public EventPump {
   std::function<void(int)> onEvents;
 };
 
+// The association is not what these tests look at: it writes nowhere.
+class NoAssociation : public AssociationStore {
+ public:
+  UserFolders Folders() override { return {}; }
+  void RunTool(const std::string&, const std::string&) override {}
+};
+
+// Drags `data` over `target` and reports whether the drag cursor would allow the drop.
+bool dragOver(QWidget* target, const QMimeData& data) {
+  QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &enter);
+  QDragMoveEvent move(QPoint(6, 6), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  if (enter.isAccepted()) QApplication::sendEvent(target, &move);
+  return enter.isAccepted() && move.isAccepted();
+}
+
+// The program as main() assembles it, in a fresh folder.
+struct Fixture {
+  Fixture() : program(fs, pump) {
+    AddShellHooks(program, fs, store);
+    program.Start("");
+    program.window.activateWindow();
+  }
+  QWidget* widget(const Control& control) { return program.skin.widgetOf(control); }
+  QLineEdit* edit(const TextBox& box) { return qobject_cast<QLineEdit*>(widget(box)); }
+  void click(const Control& control) { QTest::mouseClick(widget(control), Qt::LeftButton); }
+  // Answers the message dialog with a click on `button`.
+  DialogScript::Step press(const CommandButton& button) {
+    return [this, &button](QDialog&) {
+      QTest::mouseClick(program.display.dialog()->skin().widgetOf(button), Qt::LeftButton);
+    };
+  }
+  QString path(const QString& name) const { return dir.filePath(name); }
+  QByteArray read(const QString& name) const {
+    QFile file(path(name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+  }
+  bool exists(const QString& name) const { return QFile::exists(path(name)); }
+  QByteArray write(const QString& name, const QByteArray& bytes) const {
+    QDir().mkpath(QFileInfo(path(name)).absolutePath());
+    QFile file(path(name));
+    if (file.open(QIODevice::WriteOnly)) file.write(bytes);
+    return bytes;
+  }
+  void typeSource(const QString& name) {
+    edit(program.form.txtSource)->setFocus();
+    QTest::keyClicks(edit(program.form.txtSource), path(name));
+  }
+  // How many widgets show other than what their control holds.
+  int mismatches() {
+    int wrong = 0;
+    for (Control* c : program.form.controls()) {
+      QWidget* w = widget(*c);
+      bool ok = w->isEnabledTo(w->parentWidget()) == c->enabled() && w->isHidden() != c->visible();
+      if (auto* x = dynamic_cast<TextBox*>(c)) ok &= w->property("text") == toQString(x->text());
+      if (auto* x = dynamic_cast<Label*>(c)) ok &= w->property("text") == toQString(x->caption());
+      if (auto* x = dynamic_cast<ProgressBar*>(c)) ok &= w->property("value") == x->value();
+      if (auto* x = dynamic_cast<OptionButton*>(c)) ok &= w->property("checked") == x->value();
+      if (auto* x = dynamic_cast<CheckBox*>(c)) ok &= w->property("checked") == (x->value() == 1);
+      wrong += ok ? 0 : 1;
+    }
+    return wrong;
+  }
+  // Drags the files onto `target`, drops them, and lets the window handle the drop.
+  void drop(QWidget* target, const QStringList& names) {
+    // As file managers offer files: their addresses, and the same as plain text, which a text
+    // field would gladly insert.
+    auto data = std::make_unique<QMimeData>();
+    QStringList paths;
+    QList<QUrl> urls;
+    for (const QString& name : names)
+      urls.append(QUrl::fromLocalFile(paths.emplace_back(path(name))));
+    data->setUrls(urls);
+    data->setText(paths.join('\n'));
+    QVERIFY(dragOver(target, *data));
+    QDropEvent dropped(QPointF(6, 6), Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &dropped);
+    QVERIFY(dropped.isAccepted());
+    // The window takes the files once the drop itself is over.
+    QCoreApplication::sendPostedEvents();
+  }
+
+  DialogScript script;
+  QTemporaryDir dir;
+  PosixFileSystem fs;
+  WatchedPump pump;
+  NoAssociation store;
+  DesktopProgram program;
+  frmQuellmark& form = program.form;
+};
+
+}  // namespace
+
 class DesktopProgramTest : public QObject {
   Q_OBJECT
-
- private:
-  struct Fixture {
-    Fixture() : program(fs, pump) {
-      program.Start("");
-      program.window.activateWindow();
-    }
-
-    QWidget* widget(const Control& control) { return program.skin.widgetOf(control); }
-    void click(const Control& control) { QTest::mouseClick(widget(control), Qt::LeftButton); }
-    std::string path(const char* name) const { return dir.filePath(name).toStdString(); }
-    std::string read(const std::string& file) const {
-      std::ifstream in(file, std::ios::binary);
-      return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-    bool exists(const std::string& file) const {
-      return QFile::exists(QString::fromStdString(file));
-    }
-    // A source whose bytes differ from block to block, so a misplaced block shows.
-    std::string writeSource(const char* name, std::size_t size) {
-      std::string bytes(size, '\0');
-      for (std::size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>((i * 131) ^ (i >> 16));
-      std::ofstream(path(name), std::ios::binary) << bytes;
-      return bytes;
-    }
-    void typeSource(const std::string& text) {
-      widget(program.form.txtSource)->setFocus();
-      QTest::keyClicks(widget(program.form.txtSource), QString::fromStdString(text));
-    }
-
-    // Answers the message dialog; a message nobody expected is rejected and counted.
-    test::DialogScript script;
-    QTemporaryDir dir;
-    PosixFileSystem fs;
-    WatchedPump pump;
-    DesktopProgram program;
-  };
 
  private slots:
   void initTestCase() {
@@ -91,295 +188,290 @@ class DesktopProgramTest : public QObject {
     UseProgramLook();
   }
 
-  void beginRunsASplitWhoseWidgetsFollowTheModel() {
+  void beginRunsASplitWhileTheWidgetsFollowTheModel() {
     Fixture f;
-    frmQuellmark& form = f.program.form;
     QVERIFY(QTest::qWaitForWindowActive(&f.program.window));
-    const std::string bytes = f.writeSource("movie.avi", 2'000'000);
-    f.typeSource(f.path("movie.avi"));
-    QTest::keyClick(f.widget(form.txtSource), Qt::Key_Tab);
-    // Leaving the field analysed the source: Split mode, a destination, the part count.
-    QVERIFY(qobject_cast<QAbstractButton*>(f.widget(form.optSplit))->isChecked());
-    QCOMPARE(qobject_cast<QLabel*>(f.widget(form.lblNumber))->text(), QStringLiteral("3"));
+    const QByteArray bytes = f.write("movie.avi", pattern(2'000'000));
+    f.typeSource("movie.avi");
+    QTest::keyClick(f.edit(f.form.txtSource), Qt::Key_Tab);
+    // Leaving the field analysed what was typed: Split mode, a destination, the part count.
+    QVERIFY(f.form.optSplit.value());
+    QCOMPARE(f.form.lblNumber.caption(), std::string("3"));
+    QCOMPARE(f.mismatches(), 0);
 
-    int calls = 0, mismatches = 0, lockedCalls = 0;
-    std::vector<int> fileProgress;
+    int calls = 0, wrong = 0, unlocked = 0;
+    std::vector<int> shown;
     f.pump.onEvents = [&](int) {
       ++calls;
-      // Every widget shows what its control holds, at every moment of the run.
-      for (Control* control : form.controls()) {
-        QWidget* w = f.widget(*control);
-        if (w->isEnabledTo(w->parentWidget()) != control->enabled() ||
-            w->isHidden() == control->visible()) {
-          ++mismatches;
-        }
-      }
-      const int shown = qobject_cast<QProgressBar*>(f.widget(form.proFile))->value();
-      if (shown != form.proFile.value() ||
-          qobject_cast<QProgressBar*>(f.widget(form.proSection))->value() !=
-              form.proSection.value()) {
-        ++mismatches;
-      }
-      fileProgress.push_back(shown);
-      // During the run the mode, the names and the sizes are locked; Cancel, Help and the
-      // options are not.
-      const bool locked =
-          !f.widget(form.txtSource)->isEnabled() && !f.widget(form.txtDest)->isEnabled() &&
-          !f.widget(form.cmdSource)->isEnabled() && !f.widget(form.optJoin)->isEnabled() &&
-          !f.widget(form.Option4)->isEnabled() && f.widget(form.cmdCancel)->isVisible() &&
-          f.widget(form.cmdCancel)->isEnabled() && !f.widget(form.cmdBegin)->isVisible() &&
-          f.widget(form.cmdHelp)->isEnabled() && f.widget(form.chkDelete)->isEnabled() &&
-          f.widget(form.chkSelfJoin)->isEnabled();
-      if (locked) ++lockedCalls;
+      wrong += f.mismatches();
+      shown.push_back(qobject_cast<QProgressBar*>(f.widget(f.form.proFile))->value());
+      // The names and the mode are locked; Cancel is there instead of Begin.
+      unlocked +=
+          f.widget(f.form.txtSource)->isEnabled() || f.widget(f.form.optJoin)->isEnabled() ||
+          !f.widget(f.form.cmdCancel)->isVisible() || f.widget(f.form.cmdBegin)->isVisible();
     };
-    f.click(form.cmdBegin);
+    f.click(f.form.cmdBegin);
     f.pump.onEvents = nullptr;
 
-    QCOMPARE(f.read(f.path("movie.001")), bytes.substr(0, 737'280));
-    QCOMPARE(f.read(f.path("movie.002")), bytes.substr(737'280, 737'280));
-    QCOMPARE(f.read(f.path("movie.003")), bytes.substr(2 * 737'280));
-    QVERIFY(f.exists(f.path("movie.qkd")));
+    QCOMPARE(f.read("movie.001") + f.read("movie.002") + f.read("movie.003"), bytes);
+    QVERIFY(f.exists("movie.qkd"));
     QVERIFY(calls > 30);  // 31 blocks of 65,000 bytes, and a pause before each part
-    QCOMPARE(mismatches, 0);
-    QCOMPARE(lockedCalls, calls);
-    QVERIFY(std::is_sorted(fileProgress.begin(), fileProgress.end()));
-    QVERIFY(fileProgress.back() >= 90);
+    QCOMPARE(wrong, 0);
+    QCOMPARE(unlocked, 0);
+    QVERIFY(std::is_sorted(shown.begin(), shown.end()) && shown.back() >= 90);
     QCOMPARE(f.script.shown, 0);
-    // And back to idle.
-    QVERIFY(f.widget(form.cmdBegin)->isVisible());
-    QVERIFY(!f.widget(form.cmdCancel)->isVisible());
-    QVERIFY(f.widget(form.txtSource)->isEnabled());
-    QCOMPARE(qobject_cast<QProgressBar*>(f.widget(form.proFile))->value(), 0);
+    QCOMPARE(f.mismatches(), 0);
   }
 
-  void aJoinDoneFromTheKeyboardRebuildsTheFileAndCancelStopsIt() {
+  void theMessageDialogAnswersThroughTheCode() {
     Fixture f;
-    frmQuellmark& form = f.program.form;
-    QVERIFY(QTest::qWaitForWindowActive(&f.program.window));
-    const std::string bytes = f.writeSource("movie.avi", 1'600'000);
-    f.typeSource(f.path("movie.avi"));
-    QTest::keyClick(&f.program.window, Qt::Key_B, Qt::AltModifier);
-    QVERIFY(f.exists(f.path("movie.003")));
-    QFile::remove(QString::fromStdString(f.path("movie.avi")));
+    frmError& e = f.program.errorForm;
+    const auto w = [&](const Control& c) { return f.program.display.dialog()->skin().widgetOf(c); };
+    // Escape and the frame's close button answer No to a question and Ok to a message.
+    const struct {
+      int code;
+      char how;  // a click on Ok, Yes or No, Alt+Y, Escape, or the frame's close button
+      int left;
+    } cases[] = {{2, 'O', 0}, {4, 'N', 4}, {4, 'Y', 0}, {8, 'y', 8},
+                 {8, 'E', 0}, {4, 'E', 4}, {4, 'X', 4}, {7, 'X', 0}};
+    for (const auto& c : cases) {
+      const bool question = c.code == 4 || c.code == 8;
+      f.script.then([&](QDialog& d) {
+        QCOMPARE(d.parentWidget(), &f.program.window);
+        QCOMPARE(qobject_cast<QLabel*>(w(e.Label1))->text(),
+                 toQString(frmError::MessageText(c.code, {})));
+        // Only the message's own buttons, the focus on the first of them.
+        QCOMPARE(w(e.cmdOk)->isVisible(), !question);
+        QCOMPARE(w(e.cmdNo)->isVisible(), question);
+        QCOMPARE(d.focusWidget(), w(question ? e.cmdYes : e.cmdOk));
+        if (c.how == 'y') QTest::keyClick(&d, Qt::Key_Y, Qt::AltModifier);
+        if (c.how == 'E') QTest::keyClick(&d, Qt::Key_Escape);
+        if (c.how == 'X') d.close();
+        if (c.how == 'O' || c.how == 'Y' || c.how == 'N') {
+          f.press(c.how == 'O' ? e.cmdOk : c.how == 'Y' ? e.cmdYes : e.cmdNo)(d);
+        }
+      });
+      f.program.state.MessageCode = static_cast<std::int16_t>(c.code);
+      f.program.display.ShowError();
+      QCOMPARE(f.program.state.MessageCode, std::int16_t(c.left));
+    }
 
-    // Typing the data file and leaving the field switches to Join and names the destination.
-    const auto typeDataFile = [&] {
-      f.widget(form.txtSource)->setFocus();
-      QTest::keyClick(f.widget(form.txtSource), Qt::Key_A, Qt::ControlModifier);
-      QTest::keyClicks(f.widget(form.txtSource), QString::fromStdString(f.path("movie.qkd")));
-      QTest::keyClick(f.widget(form.txtSource), Qt::Key_Tab);
+    // A failure naming a deep path gets the lines it needs, the button moving down below it.
+    f.program.state.MessageCode = 9;
+    f.program.state.MessageDetail = "could not write /home/someone/" + std::string(200, 'x');
+    f.script.then([&](QDialog& d) {
+      auto* label = qobject_cast<QLabel*>(w(e.Label1));
+      QVERIFY(label->height() >= label->heightForWidth(label->width()));
+      QVERIFY(w(e.cmdOk)->y() >= label->geometry().bottom());
+      QVERIFY(d.rect().contains(w(e.cmdOk)->geometry()));
+      f.press(e.cmdOk)(d);
+    });
+    f.program.display.ShowError();
+    QCOMPARE(f.script.unexpected, 0);
+  }
+
+  void cancellingOrClosingDuringARunAsksFirst() {
+    Fixture f;
+    // Escape on the question carries on: the split completes.
+    const QByteArray bytes = f.write("data.bin", pattern(1'000'000));
+    f.form.LoadSource(f.path("data.bin").toStdString());
+    f.script.then([&](QDialog& d) {
+      QCOMPARE(f.program.state.MessageCode, std::int16_t{8});
+      QTest::keyClick(&d, Qt::Key_Escape);
+    });
+    f.pump.onEvents = [&](int call) {
+      if (call == 4) f.click(f.form.cmdCancel);
     };
-    typeDataFile();
-    QVERIFY(qobject_cast<QAbstractButton*>(f.widget(form.optJoin))->isChecked());
-    QCOMPARE(qobject_cast<QLineEdit*>(f.widget(form.txtDest))->text(),
-             QString::fromStdString(f.path("movie.avi")));
+    f.click(f.form.cmdBegin);
+    QCOMPARE(f.script.shown, 1);
+    QCOMPARE(f.read("data.001") + f.read("data.002"), bytes);
 
-    // Cancel during the join, confirmed: no destination, the parts untouched.
-    const auto press = [&](const CommandButton& button) {
-      return [&](QDialog&) {
-        QTest::mouseClick(f.program.display.dialog()->skin().widgetOf(button), Qt::LeftButton);
+    // Closing the window asks the same question; Yes cancels, the parts go, then the window.
+    f.write("other.bin", pattern(1'000'000));
+    f.form.LoadSource(f.path("other.bin").toStdString());
+    std::vector<int> codes;
+    const auto answer = [&](const CommandButton& button) {
+      return [&](QDialog& d) {
+        codes.push_back(f.program.state.MessageCode);
+        f.press(button)(d);
       };
     };
-    f.script.then(press(f.program.errorForm.cmdYes)).then(press(f.program.errorForm.cmdOk));
+    f.script.then(answer(f.program.errorForm.cmdYes)).then(answer(f.program.errorForm.cmdOk));
     const int before = f.pump.calls;
     f.pump.onEvents = [&](int call) {
-      if (call == before + 3) f.click(form.cmdCancel);
+      if (call == before + 4) f.program.window.close();
     };
-    f.click(form.cmdBegin);
-    f.pump.onEvents = nullptr;
-    QCOMPARE(f.script.shown, 2);
-    QVERIFY(!f.exists(f.path("movie.avi")));
-    QVERIFY(f.exists(f.path("movie.003")));
-
-    // And again, to the end.
-    f.click(form.cmdBegin);
-    QCOMPARE(f.read(f.path("movie.avi")), bytes);
-    QCOMPARE(f.script.unexpected, 0);
-  }
-
-  void theSourceButtonOpensTheFileDialog() {
-    Fixture f;
-    f.writeSource("report.txt", 900'000);
-    f.script.then([&](QDialog& dialog) {
-      QCOMPARE(dialog.windowTitle(), QStringLiteral("Join which file?"));
-      auto* field = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-      QVERIFY(field != nullptr);
-      // Chosen in the dialog's own field: the folder's listing fills in the background, so
-      // the whole path goes in at once rather than key by key.
-      static_cast<QFileDialog&>(dialog).selectFile(QString::fromStdString(f.path("report.txt")));
-      QTest::keyClick(field, Qt::Key_Return);
-    });
-    f.click(f.program.form.cmdSource);
-    QCOMPARE(f.script.shown, 1);
-    QCOMPARE(f.script.unexpected, 0);
-    QVERIFY(f.program.form.optSplit.value());
-    QCOMPARE(qobject_cast<QLineEdit*>(f.widget(f.program.form.txtSource))->text(),
-             QString::fromStdString(f.path("report.txt")));
-    QCOMPARE(qobject_cast<QLineEdit*>(f.widget(f.program.form.txtDest))->text(),
-             QString::fromStdString(f.path("report.qkd")));
-  }
-
-  void aMessageIsAnsweredByAClickWhileTheWindowWaits() {
-    Fixture f;
-    test::DialogScript& script = f.script;
-    script.then([&](QDialog& dialog) {
-      QCOMPARE(QApplication::activeModalWidget(), &dialog);
-      QCOMPARE(dialog.parentWidget(), &f.program.window);
-      auto* label = qobject_cast<QLabel*>(
-          f.program.display.dialog()->skin().widgetOf(f.program.errorForm.Label1));
-      QCOMPARE(label->text(), toQString(frmError::MessageText(2, {})));
-      QTest::mouseClick(f.program.display.dialog()->skin().widgetOf(f.program.errorForm.cmdOk),
-                        Qt::LeftButton);
-    });
-    f.click(f.program.form.cmdBegin);  // with both fields empty
-    QCOMPARE(script.shown, 1);
-    QCOMPARE(script.unexpected, 0);
-    QCOMPARE(f.program.state.MessageCode, std::int16_t{0});
-    QVERIFY(!f.program.display.dialog()->isVisible());
-  }
-
-  void escapeOnTheCancelQuestionCarriesOn() {
-    Fixture f;
-    frmQuellmark& form = f.program.form;
-    const std::string bytes = f.writeSource("data.bin", 1'000'000);
-    f.program.form.LoadSource(f.path("data.bin"));
-    test::DialogScript& script = f.script;
-    script.then([&](QDialog& dialog) {
-      QCOMPARE(f.program.state.MessageCode, std::int16_t{8});
-      QTest::keyClick(&dialog, Qt::Key_Escape);
-    });
-    f.pump.onEvents = [&](int call) {
-      if (call == 4) f.click(form.cmdCancel);
-    };
-    f.click(form.cmdBegin);
-    QCOMPARE(script.shown, 1);
-    QCOMPARE(script.unexpected, 0);
-    QCOMPARE(f.program.state.MessageCode, std::int16_t{0});
-    QCOMPARE(f.read(f.path("data.001")) + f.read(f.path("data.002")), bytes);
-  }
-
-  void closingTheWindowDuringARunCancelsItFirst() {
-    Fixture f;
-    f.writeSource("data.bin", 1'000'000);
-    f.program.form.LoadSource(f.path("data.bin"));
-    const auto press = [&](const CommandButton& button) {
-      return [&](QDialog&) {
-        QTest::mouseClick(f.program.display.dialog()->skin().widgetOf(button), Qt::LeftButton);
-      };
-    };
-    test::DialogScript& script = f.script;
-    std::vector<int> codes;
-    script
-        .then([&](QDialog& d) {
-          codes.push_back(f.program.state.MessageCode);
-          press(f.program.errorForm.cmdYes)(d);
-        })
-        .then([&](QDialog& d) {
-          codes.push_back(f.program.state.MessageCode);
-          press(f.program.errorForm.cmdOk)(d);
-        });
-    f.pump.onEvents = [&](int call) {
-      if (call == 4) f.program.window.close();
-    };
-    f.click(f.program.form.cmdBegin);
+    f.click(f.form.cmdBegin);
     QCOMPARE(codes, (std::vector<int>{8, 7}));
-    QCOMPARE(script.unexpected, 0);
+    QCOMPARE(f.script.unexpected, 0);
     QVERIFY(!f.program.window.isVisible());
-    QVERIFY(!f.exists(f.path("data.001")));
-    QVERIFY(!f.exists(f.path("data.qkd")));
+    QVERIFY(!f.exists("other.001") && !f.exists("other.qkd"));
   }
 
-  void accessKeysWorkAsTheFormSays() {
+  void theKeyboardFollowsTheForm() {
     Fixture f;
-    frmQuellmark& form = f.program.form;
     QVERIFY(QTest::qWaitForWindowActive(&f.program.window));
-    QWidget* window = &f.program.window;
-    QTest::keyClick(window, Qt::Key_O, Qt::AltModifier);
-    QCOMPARE(QApplication::focusWidget(), f.widget(form.cmdSource));
-    QTest::keyClick(window, Qt::Key_E, Qt::AltModifier);
-    QCOMPARE(QApplication::focusWidget(), f.widget(form.cmdDest));
-    // In Join mode the custom size is disabled: "Custom Si&ze" leads on to the next one.
-    QTest::keyClick(window, Qt::Key_Z, Qt::AltModifier);
-    QCOMPARE(QApplication::focusWidget(), f.widget(form.chkDelete));
-    QTest::keyClick(window, Qt::Key_S, Qt::AltModifier);
-    QVERIFY(form.optSplit.value());
-    QTest::keyClick(window, Qt::Key_C, Qt::AltModifier);
-    QVERIFY(form.Option6.value());
-    QTest::keyClick(window, Qt::Key_Z, Qt::AltModifier);
-    QCOMPARE(QApplication::focusWidget(), f.widget(form.txtSize));
-    QTest::keyClick(window, Qt::Key_7, Qt::AltModifier);
-    QVERIFY(form.Option4.value());
-
-    // Typing a source and pressing Alt+B at once: the key takes the focus to Begin first, so
-    // the source is analysed as on leaving the field, and the split runs.
-    f.writeSource("notes.txt", 1'000'000);
-    f.typeSource(f.path("notes.txt"));
-    QTest::keyClick(window, Qt::Key_B, Qt::AltModifier);
-    QVERIFY(f.exists(f.path("notes.002")));
-    QVERIFY(f.exists(f.path("notes.qkd")));
-    QCOMPARE(f.script.shown, 0);
-  }
-
-  void tabFollowsTheDesignedOrder() {
-    Fixture f;
-    frmQuellmark& form = f.program.form;
-    QVERIFY(QTest::qWaitForWindowActive(&f.program.window));
-    const std::vector<QWidget*> order = {f.widget(form.txtSource), f.widget(form.cmdSource),
-                                         f.widget(form.txtDest), f.widget(form.cmdDest),
-                                         f.widget(form.optJoin)};
+    const std::vector<QWidget*> order = {f.widget(f.form.txtSource), f.widget(f.form.cmdSource),
+                                         f.widget(f.form.txtDest), f.widget(f.form.cmdDest),
+                                         f.widget(f.form.optJoin)};
     order.front()->setFocus();
     for (std::size_t i = 1; i < order.size(); ++i) {
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
       QCOMPARE(QApplication::focusWidget(), order[i]);
     }
-    f.widget(form.cmdBegin)->setFocus();
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    QCOMPARE(QApplication::focusWidget(), f.widget(form.cmdHelp));
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    QCOMPARE(QApplication::focusWidget(), f.widget(form.cmdExit));
+
+    // A label's key focuses the next control that can take the focus now: in Join mode the
+    // custom size is off, so "Custom Si&ze" leads on to the one after it, without clicking it.
+    const auto altKey = [&](Qt::Key key) {
+      QTest::keyClick(&f.program.window, key, Qt::AltModifier);
+      return QApplication::focusWidget();
+    };
+    QCOMPARE(altKey(Qt::Key_O), f.widget(f.form.cmdSource));
+    QCOMPARE(altKey(Qt::Key_Z), f.widget(f.form.chkDelete));
+    QCOMPARE(f.form.chkDelete.value(), 0);
+    altKey(Qt::Key_S);
+    altKey(Qt::Key_C);
+    QVERIFY(f.form.optSplit.value() && f.form.Option6.value());
+    QCOMPARE(altKey(Qt::Key_Z), f.widget(f.form.txtSize));
+    altKey(Qt::Key_7);  // back to a fixed size, 720 kb
+
+    // A button's key takes the focus first, so the typed source is analysed as on leaving the
+    // field, and then clicks: the split runs.
+    f.write("notes.txt", pattern(1'000'000));
+    f.typeSource("notes.txt");
+    altKey(Qt::Key_B);
+    QVERIFY(f.exists("notes.002") && f.exists("notes.qkd"));
+
+    // Selecting all of a name counts characters in the model and UTF-16 units in Qt.
+    f.form.txtDest.setText("/tmp/\xF0\x9F\x98\x80.avi");
+    f.edit(f.form.txtDest)->setFocus();
+    QCOMPARE(f.edit(f.form.txtDest)->selectedText(), QStringLiteral(u"/tmp/\U0001F600.avi"));
   }
 
-  void everyCaptionFitsItsControl() {
+  void theSourceDialogHelpAndExit() {
     Fixture f;
-    QCOMPARE(f.program.window.size(), QSize(427, 251));
-    QCOMPARE(f.program.window.windowTitle(), QStringLiteral("Quellmark v1.0"));
-    f.program.form.optSplit.click();  // the split settings enabled and shown
-    f.program.form.Option6.click();
-    for (Control* control : f.program.form.controls()) {
-      QWidget* w = f.widget(*control);
-      if (!control->visible()) continue;
-      const QString name = toQString(control->name());
-      QVERIFY2(w->parentWidget()->rect().contains(w->geometry()), qPrintable(name));
-      if (auto* label = qobject_cast<QLabel*>(w)) {
-        const QString text = QString(label->text()).remove(QLatin1Char('&'));
-        QVERIFY2(label->fontMetrics().horizontalAdvance(text) <= w->width(), qPrintable(name));
-        QVERIFY2(label->fontMetrics().height() <= w->height(), qPrintable(name));
-      } else if (auto* button = qobject_cast<QPushButton*>(w)) {
-        const QString text = QString(button->text()).remove(QLatin1Char('&'));
-        QVERIFY2(button->fontMetrics().horizontalAdvance(text) + 8 <= w->width(), qPrintable(name));
-      } else if (auto* box = qobject_cast<QAbstractButton*>(w)) {
-        // Check boxes and option buttons: the mark, the gap and the caption.
-        QStyleOptionButton option;
-        option.initFrom(box);
-        const bool radio = qobject_cast<QRadioButton*>(box) != nullptr;
-        const QRect room = box->style()->subElementRect(
-            radio ? QStyle::SE_RadioButtonContents : QStyle::SE_CheckBoxContents, &option, box);
-        const QString text = QString(box->text()).remove(QLatin1Char('&'));
-        QVERIFY2(box->fontMetrics().horizontalAdvance(text) <= room.width(), qPrintable(name));
-        const int mark = box->style()->pixelMetric(QStyle::PM_IndicatorHeight, nullptr, box);
-        QVERIFY2(std::max(mark, box->fontMetrics().height()) <= w->height(), qPrintable(name));
-      }
-    }
-  }
+    f.write("report.txt", pattern(900'000));
+    f.script.then([&](QDialog& d) {
+      auto& dialog = static_cast<QFileDialog&>(d);
+      QCOMPARE(dialog.windowTitle(), QStringLiteral("Join which file?"));
+      // "*.*" would hide every name without a dot.
+      QCOMPARE(dialog.nameFilters().last(), QStringLiteral("All Files (*)"));
+      dialog.selectFile(f.path("report.txt"));
+      QTest::keyClick(dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit")), Qt::Key_Return);
+    });
+    f.click(f.form.cmdSource);
+    QCOMPARE(f.edit(f.form.txtSource)->text(), f.path("report.txt"));
+    QCOMPARE(f.edit(f.form.txtDest)->text(), f.path("report.qkd"));
+    QCOMPARE(f.script.unexpected, 0);
 
-  void helpOpensTheProgramsOwnDocumentAndExitCloses() {
-    Fixture f;
-    f.click(f.program.form.cmdHelp);
+    f.click(f.form.cmdHelp);
     QTextBrowser* help = f.program.help.window();
     QVERIFY(help != nullptr && help->isVisible());
     QVERIFY(help->toPlainText().contains(QStringLiteral("Splitting a file")));
-    f.click(f.program.form.cmdExit);
+    f.click(f.form.cmdExit);
     QVERIFY(!f.program.window.isVisible());
+  }
+
+  void thePumpHandlesEventsAndReturns() {
+    QtEventPump pump;
+    QStringList order;
+    // A wait nested in a handler of another ends first, though it outlasts the outer deadline.
+    QTimer::singleShot(1, this, [&] {
+      order.push_back("inner begins");
+      pump.ProcessEvents(pump.Timer() + 0.1);
+      order.push_back("inner ends");
+    });
+    pump.ProcessEvents(pump.Timer() + 0.05);
+    order.push_back("outer ends");
+    QCOMPARE(order, QStringList({"inner begins", "inner ends", "outer ends"}));
+  }
+
+  void theFirstDroppedFileIsLoadedOrRun() {
+    // Far deeper than the 126 characters a fixed name buffer would keep.
+    const QString deep =
+        QString(100, 'd') + "/" + QString(100, 'e') + "/" + QString(100, 'f') + "/a long name.txt";
+    const struct {
+      const char* what;
+      QString dropped;  // names separated by ';'
+      bool autoStart;
+      TextBox frmQuellmark::*field;  // dropped on the window, or on this field
+      QString source, dest;          // what the fields show afterwards
+      bool join;
+      QString made;  // the files the drop wrote, separated by ';'
+      int message;
+    } cases[] = {
+        {"a data file, auto-start off", "movie.qkd", false, nullptr, "movie.qkd", "movie.avi", true,
+         "", 0},
+        {"a plain file, auto-start on", "big file.bin", true, nullptr, "big file.bin",
+         "big file.qkd", false, "big file.001;big file.002;big file.003;big file.qkd", 0},
+        {"a data file on the size field, auto-start on", "movie.qkd", true, &frmQuellmark::txtSize,
+         "movie.qkd", "movie.avi", true, "movie.avi", 0},
+        {"three files on the source field", "a.txt;movie.qkd;c.txt", false,
+         &frmQuellmark::txtSource, "a.txt", "a.qkd", false, "", 0},
+        {"a long path on the destination field", deep, false, &frmQuellmark::txtDest, deep,
+         deep.chopped(4) + ".qkd", false, "", 0},
+        {"a folder, auto-start on", "sub", true, nullptr, "sub", "", true, "", 2},
+    };
+    for (const auto& c : cases) {
+      qInfo("%s", c.what);
+      Fixture f;
+      for (const QString& name : QStringList{"a.txt", "c.txt", "sub/inner.txt", deep})
+        f.write(name, pattern(10));
+      f.write("big file.bin", pattern(1'600'000));
+      for (const char* part : {"movie.001", "movie.002", "movie.003"})
+        f.write(part, pattern(80'000));
+      f.write("movie.qkd", "movie.avi\r\n3\r\n");
+      if (c.autoStart) f.click(f.form.chkAutoStart);
+      int message = 0;
+      f.script.then([&](QDialog& d) {
+        message = f.program.state.MessageCode;
+        f.press(f.program.errorForm.cmdOk)(d);
+      });
+      const QStringList before = QDir(f.dir.path()).entryList(QDir::Files);
+      QWidget* window = &f.program.window;
+      f.drop(c.field != nullptr ? f.edit(f.form.*c.field) : window, c.dropped.split(';'));
+      // The fields hold what the window made of the drop, never the dropped path as text.
+      QCOMPARE(f.edit(f.form.txtSource)->text(), f.path(c.source));
+      QCOMPARE(f.edit(f.form.txtDest)->text(), c.dest.isEmpty() ? QString() : f.path(c.dest));
+      QCOMPARE(f.form.optJoin.value(), c.join);
+      QCOMPARE(message, c.message);
+      QCOMPARE(f.script.unexpected, 0);
+      QStringList made = QDir(f.dir.path()).entryList(QDir::Files);
+      for (const QString& name : before)
+        made.removeOne(name);
+      QCOMPARE(made, c.made.split(';', Qt::SkipEmptyParts));
+      QVERIFY(!f.form.state().Running);
+    }
+  }
+
+  void aDropDuringARunIsIgnored() {
+    Fixture f;
+    const QByteArray bytes = f.write("big file.bin", pattern(1'600'000));
+    f.write("movie.qkd", "movie.avi\r\n3\r\n");
+    f.drop(&f.program.window, {"big file.bin"});
+    f.click(f.form.chkAutoStart);  // a drop would now start a run of its own
+    // The drop arrives while the split lets the window handle its events.
+    bool dropped = false;
+    QTimer::singleShot(0, this, [&] {
+      QVERIFY(f.form.state().Running);
+      f.drop(&f.program.window, {"movie.qkd"});
+      dropped = true;
+    });
+    f.click(f.form.cmdBegin);
+    QVERIFY(dropped);
+    QCOMPARE(f.edit(f.form.txtSource)->text(), f.path("big file.bin"));
+    QCOMPARE(f.read("big file.001") + f.read("big file.002") + f.read("big file.003"), bytes);
+    QCOMPARE(f.script.shown, 0);
+  }
+
+  void onlyLocalFilesAreAccepted() {
+    Fixture f;
+    QMimeData text, remote;
+    text.setText(f.path("a.txt"));
+    remote.setUrls({QUrl(QStringLiteral("https://example.org/a.txt"))});
+    QVERIFY(!dragOver(&f.program.window, text));
+    QVERIFY(!dragOver(f.edit(f.form.txtSource), text));
+    QVERIFY(!dragOver(&f.program.window, remote));
   }
 };
 
