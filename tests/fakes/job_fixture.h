@@ -3,18 +3,17 @@
 // fresh temporary folder, a scripted pump and a scripted display.
 #pragma once
 
-#include <fcntl.h>
+#include <gtest/gtest.h>
 #include <stdlib.h>
-#include <unistd.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
+#include <map>
+#include <sstream>
 #include <stdexcept>
 #include <string>
-#include <vector>
+#include <tuple>
 
 #include "engine/job_state.h"
 #include "platform/controls.h"
@@ -29,26 +28,20 @@ namespace qm::test {
 class TempFolder {
  public:
   TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "quellmark-test-XXXXXX");
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern + "/";
+    if (::mkdtemp(path_.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ += "/";
   }
-  ~TempFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-
-  // The folder, ending in "/".
-  const std::string& path() const { return path_; }
+  ~TempFolder() { std::filesystem::remove_all(path_, ignored_); }
+  TempFolder(TempFolder&&) = delete;  // and so no copies: only one may remove the folder
+  const std::string& path() const { return path_; }  // ends in "/"
 
  private:
-  std::string path_;
+  std::string path_ = std::filesystem::temp_directory_path() / "quellmark-test-XXXXXX";
+  std::error_code ignored_;
 };
 
-// The pump of the fixture: remembers how long the current Pause wants to wait, so a test can
-// tell the pause after a block (0.2/80 s) from the pause before a part (1/80 s).
+// Remembers how long the current Pause wants to wait, so a test can tell the pause after a block
+// (0.2/80 s) from the pause before a part (1/80 s).
 class FixturePump : public ScriptedPump {
  public:
   void ProcessEvents(double deadline) override {
@@ -60,86 +53,51 @@ class FixturePump : public ScriptedPump {
 };
 
 struct JobFixture {
-  JobFixture()
-      : form("frmTest"),
-        txtSource(form, "txtSource"),
-        txtDest(form, "txtDest"),
-        lblNumber(form, "lblNumber"),
-        lblSectionNum(form, "lblSectionNum"),
-        proFile(form, "proFile"),
-        proSection(form, "proSection"),
-        cmdBegin(form, "cmdBegin"),
-        cmdCancel(form, "cmdCancel"),
-        chkDelete(form, "chkDelete"),
-        chkSelfJoin(form, "chkSelfJoin"),
-        controls{txtSource,  txtDest,  lblNumber, lblSectionNum, proFile,
-                 proSection, cmdBegin, cmdCancel, chkDelete,     chkSelfJoin},
-        fs(posix),
-        display(state, pump),
-        services{fs, pump, display},
-        job{state, controls, services} {
+  JobFixture() {
     cmdCancel.setVisible(false);
     // What the window's Cancel handler does: the running operation sees it after the block.
     cmdCancel.Click = [this] { state.CancelPressed = true; };
-    lblNumber.setCaption("0");
   }
 
-  // The full path of `name` inside the temporary folder.
   std::string path(const std::string& name) const { return folder.path() + name; }
-
   void writeFile(const std::string& name, const std::string& bytes) const {
-    std::ofstream out(path(name), std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out) throw std::runtime_error("cannot write " + path(name));
+    if (!(std::ofstream(path(name), std::ios::binary) << bytes)) throw std::runtime_error(name);
+  }
+  std::string readFile(const std::string& n) const {
+    std::ostringstream bytes;
+    bytes << std::ifstream(path(n), std::ios::binary).rdbuf();
+    return bytes.str();
+  }
+  std::uint64_t sizeOf(const std::string& n) const { return std::filesystem::file_size(path(n)); }
+  // Every name in the folder with its content: shows what changed and any stray file.
+  std::map<std::string, std::string> snapshot() const {
+    std::map<std::string, std::string> all;
+    for (const auto& e : std::filesystem::directory_iterator(folder.path()))
+      all[e.path().filename()] = e.is_regular_file() ? readFile(e.path().filename()) : "<dir>";
+    return all;
   }
   // `length` bytes of a pattern that differs from block to block, so misplaced bytes show.
   static std::string pattern(std::size_t length, unsigned seed = 1) {
     std::string bytes(length, '\0');
     std::uint32_t x = seed * 2654435761u + 1;
-    for (auto& c : bytes) {
-      x = x * 1664525u + 1013904223u;
-      c = static_cast<char>(x >> 24);
-    }
+    for (auto& c : bytes)
+      c = static_cast<char>((x = x * 1664525u + 1013904223u) >> 24);
     return bytes;
   }
   // A file of `length` bytes that takes no room on the disk (holes read as zeros).
   void makeSparse(const std::string& name, std::uint64_t length) const {
-    const int fd = ::open(path(name).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0 || ::ftruncate(fd, static_cast<off_t>(length)) != 0) {
-      throw std::runtime_error("cannot make " + path(name));
-    }
-    ::close(fd);
+    std::ofstream{path(name)}.close();
+    std::filesystem::resize_file(path(name), length);
   }
-  std::string readFile(const std::string& name) const {
-    std::ifstream in(path(name), std::ios::binary);
-    if (!in) throw std::runtime_error("cannot read " + path(name));
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  // Writes `bytes` at `offset`, or reads `n` bytes from there: marks in sparse files.
+  void poke(const std::string& name, std::uint64_t offset, const std::string& bytes) const {
+    std::fstream file(path(name), std::ios::binary | std::ios::in | std::ios::out);
+    file.seekp(offset).write(bytes.data(), bytes.size());
   }
-  bool exists(const std::string& name) const {
-    return std::filesystem::exists(std::filesystem::path(path(name)));
-  }
-  std::uint64_t sizeOf(const std::string& name) const {
-    return std::filesystem::file_size(std::filesystem::path(path(name)));
-  }
-  // The names in the folder, sorted.
-  std::vector<std::string> files() const {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
-      names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-
-  // Fills the fields as the window would before a split: the source, the destination, the
-  // part size, and the preview count in lblNumber (given, since the preview is not ours here).
-  void prepareSplit(const std::string& source, const std::string& dest, std::int32_t splitSize,
-                    const std::string& count) {
-    txtSource.setText(path(source));
-    txtDest.setText(path(dest));
-    state.SourceTitle = source;
-    state.SplitSize = splitSize;
-    lblNumber.setCaption(count);
+  std::string peek(const std::string& name, std::uint64_t offset, std::size_t n) const {
+    std::string bytes(n, '?');  // what a short read leaves shows
+    std::ifstream(path(name), std::ios::binary).seekg(offset).read(bytes.data(), n);
+    return bytes;
   }
 
   // Clicks Cancel during the pause after block `block` (1-based, counted over the whole run).
@@ -148,27 +106,30 @@ struct JobFixture {
       if (pump.inBlockPause() && ++seen == block) cmdCancel.click();
     };
   }
+  // The end step ran: the window is ready for the next run.
+  void expectIdle() const {
+    EXPECT_EQ(std::tuple(proFile.value(), proSection.value(), lblSectionNum.caption(),
+                         state.BlockSize, state.MessageCode, state.CancelPressed, state.Running,
+                         cmdBegin.visible(), cmdCancel.visible()),
+              std::tuple(0, 0, "", kDefaultBlockSize, 0, false, false, true, false));
+  }
 
   TempFolder folder;
-  Form form;
-  TextBox txtSource;
-  TextBox txtDest;
-  Label lblNumber;
-  Label lblSectionNum;
-  ProgressBar proFile;
-  ProgressBar proSection;
-  CommandButton cmdBegin;
-  CommandButton cmdCancel;
-  CheckBox chkDelete;
-  CheckBox chkSelfJoin;
-  JobControls controls;
+  Form form{"frmTest"};
+  TextBox txtSource{form, "txtSource"}, txtDest{form, "txtDest"};
+  Label lblNumber{form, "lblNumber"}, lblSectionNum{form, "lblSectionNum"};
+  ProgressBar proFile{form, "proFile"}, proSection{form, "proSection"};
+  CommandButton cmdBegin{form, "cmdBegin"}, cmdCancel{form, "cmdCancel"};
+  CheckBox chkDelete{form, "chkDelete"}, chkSelfJoin{form, "chkSelfJoin"};
+  JobControls controls{txtSource,  txtDest,  lblNumber, lblSectionNum, proFile,
+                       proSection, cmdBegin, cmdCancel, chkDelete,     chkSelfJoin};
   JobState state;
   PosixFileSystem posix;
-  FaultFileSystem fs;  // passes everything through until a test arms a fault
+  FaultFileSystem fs{posix};  // passes everything through until a test arms a fault
   FixturePump pump;
-  ScriptedDisplay display;
-  Services services;
-  Job job;
+  ScriptedDisplay display{state, pump};
+  Services services{fs, pump, display};
+  Job job{state, controls, services};
 };
 
 }  // namespace qm::test
