@@ -19,6 +19,18 @@
 namespace qm {
 namespace {
 
+// The kernel fills the page cache in folios of up to 64 KiB when a write starts and ends on
+// their boundaries. A block of 65,000 bytes ends inside one, and the next block's copy then
+// goes page by page, about a third slower. So a block's copy runs on to the next 64 KiB
+// boundary of the joined file (less than a block ahead, never past the part) and the next
+// block's copy starts there. The blocks, their progress and the cancel test after each stay as
+// they are: after every block at least its bytes are in the joined file.
+constexpr std::int64_t kCopyAlignment = 65536;
+
+std::int64_t alignUp(std::int64_t offset) {
+  return (offset + kCopyAlignment - 1) / kCopyAlignment * kCopyAlignment;
+}
+
 // floor(done / total x 100). A part or a set with nothing in it is complete, not a division by
 // zero.
 int Percent(std::int64_t done, std::int64_t total) {
@@ -161,6 +173,7 @@ class Joiner {
       Pause(job_.services.pump, 1);
       state_.JoinPartLength = static_cast<std::int64_t>(part->Length());
       state_.PartDone = 0;
+      partCopied_ = 0;
       state_.JoinPartLeft = state_.JoinPartLength;
       c_.proSection.setValue(0);
       // At least one block per part, so an empty part still shows progress and can be cancelled.
@@ -181,8 +194,16 @@ class Joiner {
     state_.PartDone += state_.JoinBlockLength;
     state_.TotalDone += state_.JoinBlockLength;
     if (state_.JoinBlockLength > 0) {
-      const auto wanted = static_cast<std::uint64_t>(state_.JoinBlockLength);
-      if (fs_.Copy(part, *temp_, wanted) != wanted) {
+      std::int64_t reach = state_.PartDone;
+      if (reach < state_.JoinPartLength) {
+        const std::int64_t partStart = state_.TotalDone - state_.PartDone;  // in the joined file
+        reach = std::min(alignUp(partStart + reach) - partStart, state_.JoinPartLength);
+      }
+      const auto wanted =
+          static_cast<std::uint64_t>(std::max<std::int64_t>(0, reach - partCopied_));
+      const std::uint64_t moved = fs_.Copy(part, *temp_, wanted);
+      partCopied_ += static_cast<std::int64_t>(moved);
+      if (moved != wanted) {
         throw FileError(state_.PartFile, "read", "it became shorter while it was being joined");
       }
     }
@@ -304,6 +325,7 @@ class Joiner {
   bool cancelled_ = false;
   std::unique_ptr<File> temp_;
   std::optional<std::string> failure_;
+  std::int64_t partCopied_ = 0;  // bytes of the current part already in the joined file
 };
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "engine/split.h"
 
+#include <algorithm>
 #include <set>
 #include <string>
 #include <vector>
@@ -19,6 +20,18 @@
 namespace qm {
 namespace {
 
+// The kernel fills the page cache in folios of up to 64 KiB when a write starts and ends on
+// their boundaries. A block of 65,000 bytes ends inside one, and the next block's copy then
+// goes page by page, about a third slower. So a block's copy runs on to the next 64 KiB
+// boundary of the part (less than a block ahead) and the next block's copy starts there; the
+// part's last block ends exactly at the part's end. The blocks, their progress and the cancel
+// test after each stay as they are: after every block at least its bytes are in the part.
+constexpr std::int64_t kCopyAlignment = 65536;
+
+std::int64_t alignUp(std::int64_t offset) {
+  return (offset + kCopyAlignment - 1) / kCopyAlignment * kCopyAlignment;
+}
+
 // What one run of the split knows beyond the job state.
 struct SplitRun {
   explicit SplitRun(Job& job)
@@ -32,6 +45,7 @@ struct SplitRun {
   FileInfo sourceInfo;             // ... and its identity, to keep every output off it
   std::vector<std::string> begun;  // every part file created, in order
   bool dataFileBegun = false;
+  std::int64_t partCopied = 0;  // bytes of the current part already copied
 };
 
 // The end step, on every path: the window is ready for the next run.
@@ -220,12 +234,21 @@ bool CopyBlock(SplitRun& run, File& from, File& to) {
   state.PartDone += state.BlockLength;
   state.TotalDone += state.BlockLength;
 
-  const auto wanted = static_cast<std::uint64_t>(state.BlockLength);
+  // How far the part must be copied now: to the block's end, or while the part goes on, to
+  // the next aligned offset within what the part will hold.
+  std::int64_t reach = state.PartDone;
+  if (state.Counter < state.BlocksPerPart) {
+    const std::int64_t partEnd =
+        std::min(state.PartLength, state.SourceLength - (state.TotalDone - state.PartDone));
+    reach = std::max(reach, std::min(alignUp(reach), partEnd));
+  }
+  const auto wanted = static_cast<std::uint64_t>(std::max<std::int64_t>(0, reach - run.partCopied));
   const std::uint64_t moved = run.fs.Copy(from, to, wanted);
+  run.partCopied += static_cast<std::int64_t>(moved);
   if (moved < wanted) {
     throw FileError(run.source, "read",
                     "it ended after " +
-                        std::to_string(state.TotalDone - state.BlockLength + moved) +
+                        std::to_string(state.TotalDone - state.PartDone + run.partCopied) +
                         " bytes, though it was " + std::to_string(state.SourceLength) +
                         " bytes long when the split began");
   }
@@ -284,6 +307,7 @@ bool CopyParts(SplitRun& run) {
 
     controls.proSection.setValue(0);
     state.PartDone = 0;
+    run.partCopied = 0;
     state.PartLength = state.SplitSize;
     if (CaptionNumber(controls.lblNumber.caption()) == state.PartNumber) {
       // The last part takes the rest of the source.
