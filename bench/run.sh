@@ -226,8 +226,9 @@ for k in 1 2 4; do
     -n join "$cli join $scale/set/s.qkd --dest $scale/j.bin --overwrite" >/dev/null 2>>"$work/hyperfine.log"
   ts=$(median_of split "$work/json/scale-split$k.json")
   tj=$(median_of join "$work/json/scale-join$k.json")
-  gib=$(awk -v m="$mib" 'BEGIN { printf "%g", m / 1024 }')
-  say "| $gib GiB | $(secs "$ts") s | $(awk -v t="$ts" -v m="$mib" 'BEGIN { printf "%.3f", t * 1024 / m }') s | $(secs "$tj") s | $(awk -v t="$tj" -v m="$mib" 'BEGIN { printf "%.3f", t * 1024 / m }') s |"
+  label="$mib MiB"
+  ((mib % 1024 == 0)) && label="$((mib / 1024)) GiB"
+  say "| $label | $(secs "$ts") s | $(awk -v t="$ts" -v m="$mib" 'BEGIN { printf "%.3f", t * 1024 / m }') s | $(secs "$tj") s | $(awk -v t="$tj" -v m="$mib" 'BEGIN { printf "%.3f", t * 1024 / m }') s |"
   rm -rf "$scale"/*
 done
 say ""
@@ -256,10 +257,13 @@ rm -rf "$scale"/*
 say ""
 
 # ---- the window's waiting ---------------------------------------------------------------------
-say "The desktop program's paced split (offscreen, 64 MiB into 1.4 MB parts) ..."
+paced_mib=$((size_mib < 64 ? size_mib : 64))
+say "The desktop program's paced split (offscreen, $paced_mib MiB into 1.4 MB parts) ..."
 if [[ -x $window_wait ]]; then
-  head -c $((64 * MiB)) "$src" >"$work/win/paced.bin"
-  out=$(HOME=$work/home QT_QPA_PLATFORM=offscreen timeout 600 "$window_wait" "$work/win/paced.bin")
+  head -c $((paced_mib * MiB)) "$src" >"$work/win/paced.bin"
+  mkdir -m 700 "$work/runtime"
+  out=$(HOME=$work/home XDG_RUNTIME_DIR=$work/runtime QT_QPA_PLATFORM=offscreen timeout 600 \
+    "$window_wait" "$work/win/paced.bin")
   get() { awk -F= -v k="$1" '$1 == k { print $2 }' <<<"$out"; }
   waits=$(get waits) wall=$(get wall) copy=$(get copy_wall) cpu=$(get cpu) copy_cpu=$(get copy_cpu)
   say ""
