@@ -163,6 +163,7 @@ TEST(DesktopExec, QuotesAndEscapesWhatTheDesktopWouldMisread) {
   const std::pair<std::string, std::string> cases[] = {
       {"/usr/local/bin/", "/usr/local/bin/quellmark"},
       {"/opt/100%", "/opt/100%%/quellmark"},
+      {"/opt/a$b", R"("/opt/a\\$b/quellmark")"},
       {"/opt/it's 50%", R"("/opt/it's 50%%/quellmark")"},
       {"/x/a$b`c\"d\\e", R"("/x/a\\$b\\`c\\"d\\\\e/quellmark")"},
       {"/x/new\nline\ttab", R"("/x/new\nline\ttab/quellmark")"},

@@ -258,7 +258,8 @@ class DesktopProgramTest : public QObject {
 
     // A failure naming a deep path gets the lines it needs, the button moving down below it.
     f.program.state.MessageCode = 9;
-    f.program.state.MessageDetail = "could not write /home/someone/" + std::string(200, 'x');
+    for (int i = 0; i < 12; ++i)
+      f.program.state.MessageDetail += "could not write /home/someone/movie.003: disk full. ";
     f.script.then([&](QDialog& d) {
       auto* label = qobject_cast<QLabel*>(w(e.Label1));
       QVERIFY(label->height() >= label->heightForWidth(label->width()));
@@ -404,12 +405,11 @@ class DesktopProgramTest : public QObject {
          "", 0},
         {"a plain file, auto-start on", "big file.bin", true, nullptr, "big file.bin",
          "big file.qkd", false, "big file.001;big file.002;big file.003;big file.qkd", 0},
-        {"a data file on the size field, auto-start on", "movie.qkd", true, &frmQuellmark::txtSize,
-         "movie.qkd", "movie.avi", true, "movie.avi", 0},
+        {"a data file on the destination field, auto-start on", "movie.qkd", true,
+         &frmQuellmark::txtDest, "movie.qkd", "movie.avi", true, "movie.avi", 0},
         {"three files on the source field", "a.txt;movie.qkd;c.txt", false,
          &frmQuellmark::txtSource, "a.txt", "a.qkd", false, "", 0},
-        {"a long path on the destination field", deep, false, &frmQuellmark::txtDest, deep,
-         deep.chopped(4) + ".qkd", false, "", 0},
+        {"a long path", deep, false, nullptr, deep, deep.chopped(4) + ".qkd", false, "", 0},
         {"a folder, auto-start on", "sub", true, nullptr, "sub", "", true, "", 2},
     };
     for (const auto& c : cases) {
