@@ -1,20 +1,13 @@
 #include "shell/drop.h"
 
 namespace qm {
-namespace {
-
-std::string withoutBlanks(const std::string& text) {
-  const auto first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return {};
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
-}  // namespace
 
 void DropWindowProc(frmQuellmark& form, const std::vector<std::string>& files) {
   if (files.empty() || form.state().Running) return;
 
-  form.txtSource.setText(withoutBlanks(files.front()));
+  // The path is taken whole, blanks included: on Linux a blank at either end belongs to the
+  // name, and cutting it could load a different file.
+  form.txtSource.setText(files.front());
   // The analysis takes the field's text, as the user would see it, not the dropped name.
   form.LoadSource(form.txtSource.text());
 

@@ -411,11 +411,14 @@ class DesktopProgramTest : public QObject {
          &frmQuellmark::txtSource, "a.txt", "a.qkd", false, "", 0},
         {"a long path", deep, false, nullptr, deep, deep.chopped(4) + ".qkd", false, "", 0},
         {"a folder, auto-start on", "sub", true, nullptr, "sub", "", true, "", 2},
+        // Beside a.txt: the blank is part of the name, so the drop must not lose it.
+        {"a name ending in a blank", "a.txt ", false, nullptr, "a.txt ", "a.txt .qkd", false, "",
+         0},
     };
     for (const auto& c : cases) {
       qInfo("%s", c.what);
       Fixture f;
-      for (const QString& name : QStringList{"a.txt", "c.txt", "sub/inner.txt", deep})
+      for (const QString& name : QStringList{"a.txt", "a.txt ", "c.txt", "sub/inner.txt", deep})
         f.write(name, pattern(10));
       f.write("big file.bin", pattern(1'600'000));
       for (const char* part : {"movie.001", "movie.002", "movie.003"})
