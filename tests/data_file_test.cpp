@@ -19,9 +19,9 @@ TEST(DataFile, IsTheNameAndTheCountEndedByCrLfAndReadsBackEveryNameAsWritten) {
   EXPECT_EQ(f.readFile("elsewhere.txt"), "not the data file");  // the link replaced, not followed
 
   // clang-format off
-  for (const std::string name : {"a,b.zip", "  leading blanks", "trailing blank ", "\"quoted\" part",
-       "100% & more", "ciné – été 文件", "x", "'single'", "a\"b", "\"wholly quoted\"", "\"a\" and \"b\"",
-       "\xEF\xBB\xBFstarts with U+FEFF"}) {
+  for (const std::string name : {"a,b.zip", "  leading blanks", "trailing blank ", "x", "'single'",
+       "100% & more", "ciné – été 文件", "a\"b", "\"quoted\" part", "\"wholly quoted\"",
+       "\"a\" and \"b\"", "\xEF\xBB\xBFstarts with U+FEFF"}) {
     // clang-format on
     WriteDataFile(f.fs, f.path("movie.qkd"), name, 12);
     const DataFileContents read = ReadDataFile(f.fs, f.path("movie.qkd"));
@@ -35,8 +35,8 @@ TEST(DataFile, ReadsLineOneWholeFromAnyWriterAndRefusesANameOutsideItsFolderOrAB
       {"  a,b.zip\r\n3\r\n", "  a,b.zip", 3}, {"movie.avi\n3\n", "movie.avi", 3},  // LF only
       {"movie.avi\r\n999", "movie.avi", 999}, {"movie.avi\r\n012\r\n", "movie.avi", 12},
       {"movie.avi\r\n 7 \r\nextra\r\n", "movie.avi", 7}, {"\"movie.avi\"\r\n1\r\n", "movie.avi", 1},
-      {"\"a\" and \"b\"\r\n3\r\n", "a\" and \"b", 3}, {"\xEF\xBB\xBFmovie.avi\r\n3\r\n", "movie.avi", 3},
-      {"caf\xE9 \x80.avi\r\n2\r\n", "café €.avi", 2}, {"café.avi\r\n2\r\n", "café.avi", 2}};
+      {"\xEF\xBB\xBFmovie.avi\r\n3\r\n", "movie.avi", 3}, {"café.avi\r\n2\r\n", "café.avi", 2},
+      {"caf\xE9 \x80.avi\r\n2\r\n", "café €.avi", 2}, {"\"a\" \"b\"\r\n3\r\n", "a\" \"b", 3}};
   // clang-format on
   for (const auto& [bytes, name, count] : cases) {
     const DataFileContents read = ParseDataFile(bytes);
@@ -60,11 +60,11 @@ TEST(DataFile, ReaderNamesTheFileAndWhatIsWrongAndReadsNoHugeFile) {
   f.writeFile("bad.qkd", "movie.avi\r\nthree\r\n");
   f.writeFile("long.qkd", std::string(64 * 1024, 'a') + "\r\n3\r\n");
   f.makeSparse("huge.qkd", 4ull << 30);
-  for (const auto& [name, reason] :
-       {std::pair{"missing.qkd", "No such file or directory"},
-        {"bad.qkd", "(\"three\") is not a number of parts from 1 to 999"},
-        {"long.qkd", "far too long for a data file"},
-        {"huge.qkd", "far too long for a data file"}}) {
+  // clang-format off
+  for (const auto& [name, reason] : {std::pair{"missing.qkd", "No such file or directory"},
+       {"bad.qkd", "(\"three\") is not a number of parts from 1 to 999"},
+       {"long.qkd", "far too long for a data file"}, {"huge.qkd", "far too long for a data"}}) {
+    // clang-format on
     try {
       ReadDataFile(f.fs, f.path(name));
       ADD_FAILURE() << name << " was read";

@@ -12,14 +12,10 @@ namespace {
 TEST(FileSize, SumsThePartsOrStopsAtTheFirstGapWithOneMessage) {
   const std::int64_t big = (std::int64_t{3} << 30) + 7;
   // clang-format off
-  const struct {
-    const char* count;
-    std::vector<std::int64_t> parts;  // lengths of movie.001..; -1: absent
-    bool dataFile;
-    int missing;                      // PartMissing afterwards
-    std::int64_t total;               // JoinTotalLength afterwards
-    const char* lastPart;             // PartFile afterwards
-  } cases[] = {
+  // The count, the lengths of movie.001.. (-1: absent), whether the data file is there, and
+  // PartMissing, JoinTotalLength and PartFile afterwards.
+  const struct { const char* count; std::vector<std::int64_t> parts; bool dataFile; int missing;
+                 std::int64_t total; const char* lastPart; } cases[] = {
       {"3", {3, 0, 70000, 9}, true, 0, 70003, "movie.003"},  // part 4 is not of the set
       {"3", {5, 3}, true, 1, 8, "movie.003"}, {"3", {1, -1, 1}, true, 1, 1, "movie.002"},
       {"2.6", {1, 1}, true, 1, 2, "movie.003"},  // the count read rounded, not cut

@@ -4,8 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <functional>
-
 #include "engine/messages.h"
 #include "engine/part_names.h"
 #include "tests/fakes/job_fixture.h"
@@ -39,21 +37,22 @@ using Progress = std::tuple<std::string, int, int>;  // lblSectionNum, proSectio
 // Each join below has a part 004 beside its set, which it must neither join nor delete. An
 // existing destination survives whole until the joined file replaces it, and whatever is
 // replaced or deleted goes only once the joined file is on the disk. A MessageCode left from
-// an earlier message neither stops the join nor keeps it from asking.
+// an earlier message neither stops the join nor keeps it from asking. Cancel answered No after
+// every block changes nothing of the result.
 TEST(Join, CopiesEachPartInBlocksAndCountsEmptyPartsAsDone) {
   const auto pattern = JobFixture::pattern;
   // clang-format off
-  const struct {
-    std::vector<std::string> parts;
-    std::vector<Progress> progress;  // after each block; not looked at when empty
-    bool destExists, batchAndDelete;
-    std::int16_t staleCode;
-  } cases[] = {
+  // The parts, the progress after each block (not looked at when empty), whether the destination
+  // exists, whether the set has a batch file and is to be deleted, a stale MessageCode, and
+  // whether Cancel is clicked (and answered No) after every block.
+  const struct { std::vector<std::string> parts; std::vector<Progress> progress;
+                 bool destExists, batchAndDelete; std::int16_t staleCode; bool cancelNo;
+               } cases[] = {
       {{pattern(65000, 1), pattern(65000, 2), "0123456789"},  // a whole block, not one and an empty
-       {{"1", 100, 49}, {"2", 100, 99}, {"3", 100, 100}}, true, false, kMsgConfirmCancel},
-      {{"", "abc", ""}, {{"1", 100, 0}, {"2", 100, 100}, {"3", 100, 100}}, false, true, 0},
-      {{"", ""}, {{"1", 100, 100}, {"2", 100, 100}}, false, false, kMsgOverwrite},
-      {{pattern((20u << 20) + 1, 3), "past a float's exact range"}, {}, false, false, 0}};
+       {{"1", 100, 49}, {"2", 100, 99}, {"3", 100, 100}}, true, false, kMsgConfirmCancel, false},
+      {{"", "abc", ""}, {{"1", 100, 0}, {"2", 100, 100}, {"3", 100, 100}}, false, true, 0, true},
+      {{"", ""}, {{"1", 100, 100}, {"2", 100, 100}}, false, false, kMsgOverwrite, false},
+      {{pattern((20u << 20) + 1, 3), "past a float's exact range"}, {}, false, false, 0, true}};
   // clang-format on
   for (const auto& c : cases) {
     SCOPED_TRACE(c.parts.size());
@@ -62,7 +61,7 @@ TEST(Join, CopiesEachPartInBlocksAndCountsEmptyPartsAsDone) {
     f.writeFile("movie.004", "not of this set");
     if (c.destExists) f.writeFile("movie.avi", "old");
     f.chkDelete.setValue(c.batchAndDelete);
-    f.display.answers = {Answer::Yes};
+    if (c.destExists) f.display.answers = {Answer::Yes};  // to message 4; message 8 gets No
     f.state.MessageCode = c.staleCode;
     Files expected = c.batchAndDelete ? Files{{"movie.004", "not of this set"}} : f.snapshot();
     expected["movie.avi"] = joined;
@@ -70,45 +69,59 @@ TEST(Join, CopiesEachPartInBlocksAndCountsEmptyPartsAsDone) {
     bool oldSurvived = true;
     f.pump.onEvents = [&](int) {
       oldSurvived = oldSurvived && (!c.destExists || f.readFile("movie.avi") == "old");
-      if (f.pump.inBlockPause())
-        progress.emplace_back(f.lblSectionNum.caption(), f.proSection.value(), f.proFile.value());
+      if (!f.pump.inBlockPause()) return;
+      progress.emplace_back(f.lblSectionNum.caption(), f.proSection.value(), f.proFile.value());
+      if (c.cancelNo) f.cmdCancel.click();
     };
     JoinF(f.job);
-    EXPECT_EQ(f.display.codes, std::vector<int>(c.destExists, kMsgOverwrite));
+    std::vector<int> codes(c.destExists, kMsgOverwrite);
+    codes.resize(codes.size() + (c.cancelNo ? progress.size() : 0), kMsgConfirmCancel);
+    EXPECT_EQ(f.display.codes, codes);
     EXPECT_TRUE(oldSurvived);
     EXPECT_TRUE(c.progress.empty() || progress == c.progress) << progress.size() << " blocks";
     EXPECT_TRUE(f.snapshot() == expected);  // and no temporary file
-    const bool lost = c.destExists || c.batchAndDelete;
-    EXPECT_EQ(f.fs.calls(Op::Flush) + f.fs.calls(Op::SyncFolder), lost ? 2 : 0);
+    EXPECT_EQ(f.fs.calls(Op::Flush) + f.fs.calls(Op::SyncFolder),
+              c.destExists || c.batchAndDelete ? 2 : 0);
     f.expectIdle();
   }
 }
 
-TEST(Join, RefusesBeforeWritingAnything) {
-  using SetUp = std::function<void(JobFixture&)>;
+// Each ends the join with its messages, once, and leaves the folder as it was: refused before
+// anything is written, or cancelled and confirmed.
+TEST(Join, EndsWithItsMessagesAndTheFolderAsItWas) {
+  using J = JobFixture;
+  using SetUp = std::function<void(J&)>;
   const auto dest = [](const char* name) {
-    return [name](JobFixture& f) { f.txtDest.setText(f.path(name)); };
+    return [name](J& f) { f.txtDest.setText(f.path(name)); };
   };
   // clang-format off
-  const std::vector<std::tuple<const char*, int, SetUp>> cases = {
-      {"part 2 missing", kMsgPartMissing, [](JobFixture& f) { std::filesystem::remove(f.path("movie.002")); }},
-      {"destination a part", kMsgNeedFiles, dest("movie.002")},
-      {"destination the data file", kMsgNeedFiles, dest("movie.qkd")},
-      {"destination the batch file", kMsgNeedFiles, dest("sub/../movie.bat")},
-      {"destination part 1 spelt another way", kMsgNeedFiles, dest("./movie.001")},
-      {"destination a link to part 3", kMsgNeedFiles, [](JobFixture& f) {
+  const std::vector<std::tuple<const char*, std::vector<int>, SetUp>> cases = {
+      {"part 2 missing", {kMsgPartMissing}, [](J& f) { ::unlink(f.path("movie.002").c_str()); }},
+      {"destination a part", {kMsgNeedFiles}, dest("movie.002")},
+      {"destination the data file", {kMsgNeedFiles}, dest("movie.qkd")},
+      {"destination the batch file", {kMsgNeedFiles}, dest("sub/../movie.bat")},
+      {"destination part 1 spelt another way", {kMsgNeedFiles}, dest("./movie.001")},
+      {"destination a link to part 3", {kMsgNeedFiles}, [](J& f) {
          ::link(f.path("movie.003").c_str(), f.path("link").c_str());
          f.txtDest.setText(f.path("link")); }},
-      {"1000 parts", kMsgTooManyParts, [](JobFixture& f) { f.lblNumber.setCaption("1000"); }},
-      {"1000+ parts", kMsgTooManyParts, [](JobFixture& f) { f.lblNumber.setCaption("1000+"); }},
-      {"no parts", kMsgNeedFiles, [](JobFixture& f) { f.lblNumber.setCaption("0"); }},
-      {"a folder of the destination's name", kMsgFailure,
-       [](JobFixture& f) { ::mkdir(f.path("movie.avi").c_str(), 0755); }},
-      {"an existing destination, answered No", kMsgOverwrite, [](JobFixture& f) {
+      {"1000 parts", {kMsgTooManyParts}, [](J& f) { f.lblNumber.setCaption("1000"); }},
+      {"1000+ parts", {kMsgTooManyParts}, [](J& f) { f.lblNumber.setCaption("1000+"); }},
+      {"no parts", {kMsgNeedFiles}, [](J& f) { f.lblNumber.setCaption("0"); }},
+      {"a folder of the destination's name", {kMsgFailure},
+       [](J& f) { ::mkdir(f.path("movie.avi").c_str(), 0755); }},
+      {"an existing destination, answered No", {kMsgOverwrite}, [](J& f) {
          f.writeFile("movie.avi", "old");
-         f.display.answers = {Answer::No}; }}};
+         f.display.answers = {Answer::No}; }},
+      {"cancel in part 2", {kMsgConfirmCancel, kMsgCancelled}, [](J& f) {
+         f.cancelAtBlock(2);
+         f.display.answers = {Answer::Yes}; }},
+      {"cancel over an existing destination", {kMsgOverwrite, kMsgConfirmCancel, kMsgCancelled},
+       [](J& f) {
+         f.writeFile("movie.avi", "old");
+         f.cancelAtBlock(2);
+         f.display.answers = {Answer::Yes, Answer::Yes}; }}};
   // clang-format on
-  for (const auto& [what, code, setUp] : cases) {
+  for (const auto& [what, codes, setUp] : cases) {
     SCOPED_TRACE(what);
     JobFixture f;
     MakeSet(f, {"a", "b", "c"}, true);
@@ -117,35 +130,8 @@ TEST(Join, RefusesBeforeWritingAnything) {
     setUp(f);
     const Files before = f.snapshot();
     JoinF(f.job);
-    EXPECT_EQ(f.display.codes, std::vector<int>{code});  // once, and no other message
-    EXPECT_EQ(f.snapshot(), before);
-    EXPECT_EQ(f.fs.calls(Op::CreateTemporary), 0);
-    f.expectIdle();
-  }
-}
-
-TEST(JoinCancel, NoGoesOnAsIfNothingHappenedAndYesLeavesEverythingAsItWas) {
-  // clang-format off
-  const std::tuple<bool, Answer, std::vector<int>> cases[] = {
-      {false, Answer::No, {8, 8}}, {false, Answer::Yes, {8, 7}}, {true, Answer::Yes, {4, 8, 7}}};
-  // clang-format on
-  for (const auto& [destExists, answer, codes] : cases) {
-    JobFixture f;
-    const std::string joined =
-        MakeSet(f, {JobFixture::pattern(150000, 5), JobFixture::pattern(150000, 6), "end"}, true);
-    f.chkDelete.setValue(1);
-    if (destExists) f.writeFile("movie.avi", "old");
-    const Files before = f.snapshot();
-    // Cancel in part 2 and again in part 3: the button still works after a No.
-    f.pump.onEvents = [&f, seen = 0](int) mutable {
-      if (f.pump.inBlockPause() && (++seen == 4 || seen == 7)) f.cmdCancel.click();
-    };
-    if (destExists) f.display.answers = {Answer::Yes};
-    f.display.questionDefault = answer;
-    JoinF(f.job);
     EXPECT_EQ(f.display.codes, codes);
-    EXPECT_EQ(f.snapshot(), answer == Answer::No ? Files({{"movie.avi", joined}}) : before);
-    EXPECT_EQ(f.state.PartsBegun, answer == Answer::No ? 0 : 2);
+    EXPECT_EQ(f.snapshot(), before);  // and no temporary file
     f.expectIdle();
   }
 }

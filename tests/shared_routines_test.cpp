@@ -29,26 +29,20 @@ TEST(FileExists, FindsOrdinaryFilesOnlyAndTakesWildcardsAsPlainCharacters) {
   EXPECT_EQ(f.fs.calls(test::Op::Stat), 0);
 }
 
-TEST(Pause, WaitsAnEightiethOfItsArgumentOnThePumpButNeverAcrossMidnight) {
-  test::ScriptedPump pump;
-  pump.clock = 1000.0;
-  Pause(pump, 1);
-  Pause(pump, 0.2);
-  EXPECT_DOUBLE_EQ(pump.clock, 1000.0 + 1.2 / 80);
-  EXPECT_EQ(pump.calls, 2);  // blocks on the pump instead of spinning
-  for (const double late : {86400.0 - 3, 0.0}) {
-    pump.clock = late;
-    Pause(pump, 1);
-  }
-  EXPECT_EQ(pump.calls, 2);
-
-  // A pump that returns before the deadline (an event came) is called again until it passes.
+// On a pump whose clock moves 1/1024 s at each turn, Pause turns it until duration/80 seconds
+// have passed, and not at all in the last seconds before midnight or at midnight itself.
+TEST(Pause, PumpsEventsForAnEightiethOfItsArgumentButNeverAcrossMidnight) {
   struct SteppingPump : test::ScriptedPump {
-    void ProcessEvents(double) override { ++calls, clock += 0.001; }
-  } stepping;
-  stepping.clock = 500.0;
-  Pause(stepping, 1);
-  EXPECT_EQ(stepping.calls, 13);
+    void ProcessEvents(double) override { ++calls, clock += 1.0 / 1024; }
+  } pump;
+  const std::tuple<double, double, int> cases[] = {
+      {1024, 1, 13}, {1024, 0.2, 3}, {1024, 4, 52}, {86400 - 3, 1, 0}, {0, 1, 0}};
+  for (const auto& [start, duration, turns] : cases) {
+    pump.clock = start;
+    pump.calls = 0;
+    Pause(pump, duration);
+    EXPECT_EQ(pump.calls, turns) << start << " " << duration;
+  }
 }
 
 }  // namespace
