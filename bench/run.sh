@@ -59,10 +59,12 @@ window_wait=$build/window_wait
 # ---- the temporary folder -------------------------------------------------------------------
 work=$(mktemp -d "$base/quellmark-bench.XXXXXX")
 # hyperfine's complaints (outliers on a busy machine) are kept aside and shown only on failure.
+shm=""
 cleanup() {
   local status=$?
   if ((status != 0)) && [[ -s $work/hyperfine.log ]]; then cat "$work/hyperfine.log" >&2; fi
   rm -rf "$work"
+  if [[ -n $shm ]]; then rm -rf "$shm"; fi
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
@@ -85,11 +87,11 @@ median_of() { # name json...
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 secs() { awk -v a="$1" 'BEGIN { printf "%.3f", a }'; }
 
-# Times two commands against each other in $rounds rounds; in each round both run, warm-up
+# Times two commands against each other in $rounds rounds (or as many as given); in each round both run, warm-up
 # first, with the outputs removed before every run. Sets $med_a and $med_b (seconds).
-pair() { # tag name_a cmd_a name_b cmd_b prepare runs_per_round
-  local tag=$1 name_a=$2 cmd_a=$3 name_b=$4 cmd_b=$5 prepare=$6 runs=$7 r files=()
-  for ((r = 1; r <= rounds; r++)); do
+pair() { # tag name_a cmd_a name_b cmd_b prepare runs_per_round [rounds]
+  local tag=$1 name_a=$2 cmd_a=$3 name_b=$4 cmd_b=$5 prepare=$6 runs=$7 n=${8:-$rounds} r files=()
+  for ((r = 1; r <= n; r++)); do
     local json=$work/json/$tag.$r.json
     # Alternate which command goes first, so neither always follows the other's writes.
     if ((r % 2)); then
@@ -111,7 +113,8 @@ peak_kib() { # command... : the maximum resident set of one run, in KiB
 
 # ---- machine ----------------------------------------------------------------------------------
 cpu=$(awk -F': ' '/^model name/ { print $2; exit }' /proc/cpuinfo)
-fstype=$(findmnt -n -o FSTYPE -T "$work" 2>/dev/null || stat -f -c %T "$work")
+fstype=$(findmnt -n -o FSTYPE -T "$work" 2>/dev/null | head -1)
+[[ -n $fstype ]] || fstype=$(stat -f -c %T "$work")
 say "Machine: $(nproc) processors, $cpu, kernel $(uname -r), $fstype in $base"
 say "Load before: $(cut -d' ' -f1-3 /proc/loadavg)"
 say ""
@@ -206,11 +209,14 @@ say "Goal: at most 16 MiB for quellmark-cli, the same at both sizes."
 say ""
 
 # ---- scaling ----------------------------------------------------------------------------------
-say "Scaling (sparse sources, warm cache, 5 MB parts; medians of $((rounds * 2)) runs) ..."
+# Each size against its peer: past a few GiB of written data the kernel starts writing back to
+# the disk, and then the disk sets the pace for any program.
+say "Scaling (sparse sources, warm cache, 5 MB parts; medians of 4 runs, alternating) ..."
 say ""
-say "| source | split | per GiB | join | per GiB |"
-say "|---|---:|---:|---:|---:|"
+say "| source | quellmark split | per GiB | GNU split | per GiB | quellmark join | per GiB | cat | per GiB |"
+say "|---|---:|---:|---:|---:|---:|---:|---:|---:|"
 scale=$work/scale
+pergib() { awk -v t="$1" -v m="$2" 'BEGIN { printf "%.3f s", t * 1024 / m }'; }
 for k in 1 2 4; do
   mib=$((size_mib * k))
   in=$scale/s$k.bin
@@ -218,43 +224,52 @@ for k in 1 2 4; do
   cat "$in" >/dev/null
   mkdir -p "$scale/set"
   "$cli" split "$in" --size 5m --dest "$scale/set/s.qkd"
-  hyperfine --style none --warmup 1 --runs $((rounds * 2)) \
-    --prepare "rm -rf $scale/q; mkdir $scale/q" --export-json "$work/json/scale-split$k.json" \
-    -n split "$cli split $in --size 5m --dest $scale/q/s.qkd" >/dev/null 2>>"$work/hyperfine.log"
-  hyperfine --style none --warmup 1 --runs $((rounds * 2)) \
-    --prepare "rm -f $scale/j.bin" --export-json "$work/json/scale-join$k.json" \
-    -n join "$cli join $scale/set/s.qkd --dest $scale/j.bin --overwrite" >/dev/null 2>>"$work/hyperfine.log"
-  ts=$(median_of split "$work/json/scale-split$k.json")
-  tj=$(median_of join "$work/json/scale-join$k.json")
+  # The set goes to the disk now, so the timed runs do not inherit its writing back.
+  sync -f "$scale"
+  pair "scale-split$k" q "$cli split $in --size 5m --dest $scale/q/s.qkd" \
+    p "split -b $five -d -a 3 $in $scale/q/g." "rm -rf $scale/q; mkdir $scale/q" 2 2
+  qs=$med_a gs=$med_b
+  pair "scale-join$k" q "$cli join $scale/set/s.qkd --dest $scale/j.bin --overwrite" \
+    p "cat $scale/set/s.[0-9][0-9][0-9] > $scale/c.bin" "rm -f $scale/j.bin $scale/c.bin" 2 2
+  qj=$med_a cj=$med_b
   label="$mib MiB"
   ((mib % 1024 == 0)) && label="$((mib / 1024)) GiB"
-  say "| $label | $(secs "$ts") s | $(awk -v t="$ts" -v m="$mib" 'BEGIN { printf "%.3f", t * 1024 / m }') s | $(secs "$tj") s | $(awk -v t="$tj" -v m="$mib" 'BEGIN { printf "%.3f", t * 1024 / m }') s |"
-  rm -rf "$scale"/*
+  say "| $label | $(secs "$qs") s | $(pergib "$qs" $mib) | $(secs "$gs") s | $(pergib "$gs" $mib) | $(secs "$qj") s | $(pergib "$qj" $mib) | $(secs "$cj") s | $(pergib "$cj" $mib) |"
+  rm -rf "${scale:?}"/*
 done
 say ""
 
-# 999 parts against 3 of the same source: the per-part work must not show.
-in=$scale/parts.bin
-truncate -s "$bytes" "$in"
-cat "$in" >/dev/null
-many=$(((bytes + 998) / 999))
-few=$(((bytes + 2) / 3))
-n_many=$("$cli" count "$in" --size "${many}b")
-n_few=$("$cli" count "$in" --size "${few}b")
-pair parts "$n_many parts" "$cli split $in --size ${many}b --dest $scale/q/p.qkd" \
-  "$n_few parts" "$cli split $in --size ${few}b --dest $scale/q/p.qkd" \
-  "rm -rf $scale/q; mkdir $scale/q" 2
-q_many=$med_a q_few=$med_b
-# The same for GNU split: what creating that many files costs on this file system.
-pair gparts many "split -b $many -d -a 3 $in $scale/q/p." few "split -b $few -d -a 3 $in $scale/q/p." \
-  "rm -rf $scale/q; mkdir $scale/q" 2
-say "| split of $size_mib MiB into | quellmark-cli | GNU split |"
-say "|---|---:|---:|"
-say "| $n_few parts | $(secs "$q_few") s | $(secs "$med_b") s |"
-say "| $n_many parts | $(secs "$q_many") s | $(secs "$med_a") s |"
-say "| $n_many parts / $n_few parts | $(ratio "$q_many" "$q_few") | $(ratio "$med_a" "$med_b") |"
-rm -rf "$scale"/*
-say ""
+# 999 parts against 3 of the same source: the per-part work must not show. GNU split beside it
+# shows what creating that many files costs on the file system itself; on tmpfs, where that is
+# cheap, the program's own per-part work stands alone.
+parts_compare() { # folder label
+  local dir=$1 where=$2 in=$1/parts.bin
+  mkdir -p "$dir"
+  truncate -s "$bytes" "$in"
+  cat "$in" >/dev/null
+  local many=$(((bytes + 998) / 999)) few=$(((bytes + 2) / 3))
+  local n_many n_few q_many q_few
+  n_many=$("$cli" count "$in" --size "${many}b")
+  n_few=$("$cli" count "$in" --size "${few}b")
+  pair "parts-$where" many "$cli split $in --size ${many}b --dest $dir/q/p.qkd" \
+    few "$cli split $in --size ${few}b --dest $dir/q/p.qkd" "rm -rf $dir/q; mkdir $dir/q" 2
+  q_many=$med_a q_few=$med_b
+  pair "gparts-$where" many "split -b $many -d -a 3 $in $dir/q/p." \
+    few "split -b $few -d -a 3 $in $dir/q/p." "rm -rf $dir/q; mkdir $dir/q" 2
+  say "| split of $size_mib MiB on $where into | quellmark-cli | GNU split |"
+  say "|---|---:|---:|"
+  say "| $n_few parts | $(secs "$q_few") s | $(secs "$med_b") s |"
+  say "| $n_many parts | $(secs "$q_many") s | $(secs "$med_a") s |"
+  say "| $n_many parts / $n_few parts | $(ratio "$q_many" "$q_few") | $(ratio "$med_a" "$med_b") |"
+  say ""
+  rm -rf "$dir"
+}
+parts_compare "$scale/parts" "$fstype"
+if [[ $(stat -f -c %T /dev/shm 2>/dev/null) == tmpfs ]] &&
+  (($(df -k --output=avail /dev/shm | tail -1) > 3 * bytes / 1024)); then
+  shm=$(mktemp -d /dev/shm/quellmark-bench.XXXXXX)
+  parts_compare "$shm" tmpfs
+fi
 
 # ---- the window's waiting ---------------------------------------------------------------------
 paced_mib=$((size_mib < 64 ? size_mib : 64))
