@@ -1,0 +1,229 @@
+// One split or join through the main window over the real file system (under the fault
+// injector), and the rules every run must keep however it ends: the user's data as it was, or
+// the whole result in place; nothing the run created left unless it succeeded; one message
+// naming the file and the reason; the window ready for the next run.
+#pragma once
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <optional>
+#include <regex>
+
+#include "engine/batch_file.h"
+#include "engine/messages.h"
+#include "engine/part_names.h"
+#include "tests/fakes/window_fixture.h"
+
+namespace qm::test {
+
+// Every file, folder and link below `root` by its relative name, with its bytes.
+using Snapshot = std::map<std::string, std::string>;
+inline Snapshot snapshot(const std::string& root) {
+  Snapshot all;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(root)) {
+    std::ifstream in(e.path(), std::ios::binary);
+    all[e.path().string().substr(root.size())] =
+        e.is_symlink()     ? "-> " + std::filesystem::read_symlink(e.path()).string()
+        : e.is_directory() ? "<folder>"
+                           : std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  return all;
+}
+inline std::optional<std::string> get(const Snapshot& s, const std::string& name) {
+  const auto it = s.find(name);
+  return it == s.end() ? std::nullopt : std::optional(it->second);
+}
+inline bool has(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+// Absent: nothing of the destination's name. Replace: for a split an older set of that name, for
+// a join a file, and the user answers Yes. Keep: a file, and the user answers No (join only).
+enum class Dest { Absent, Replace, Keep };
+// batch: write one, or the set has one; loadOnly: only load the data file into the window.
+struct PathCase {
+  bool join = false, deleteInput = false, batch = false, loadOnly = false;
+  Dest dest = Dest::Absent;
+};
+
+// A split turns the whole file `in``name` into the set `out``stem`qkd, 001 to 003 and bat; a
+// join turns the set `in``stem`... into the whole file `out``name`. `in` and `out` are folders
+// below the root ("" for the root itself; the window picks `out` as `in`, a test that differs
+// types the destination); every name here is relative to the root.
+struct WindowRun {
+  explicit WindowRun(PathCase p, const std::string& name = "movie.bin", std::size_t length = 25,
+                     std::size_t part = 10, const std::string& in = "", std::string out = "")
+      : p(p),
+        bytes(JobFixture::pattern(length, 7)),
+        part(part),
+        whole((p.join ? out : in) + name),
+        stem((p.join ? in : out) + stemOf(name)) {
+    std::filesystem::create_directories(root + folderOf(whole));
+    std::filesystem::create_directories(root + folderOf(stem));
+    form.Form_Load("");
+  }
+  // The set's names less "qkd": an extension of up to three characters gives way.
+  static std::string stemOf(const std::string& name) {
+    const auto dot = name.rfind('.');
+    return (dot != std::string::npos && dot + 4 >= name.size() ? name.substr(0, dot) : name) + ".";
+  }
+  // In memory where the machine offers it: the matrix runs hundreds of splits and joins, and a
+  // real disk spends milliseconds on every flush.
+  std::string root = [] {
+    std::string base = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+    base += "/quellmark-run-XXXXXX";
+    if (::mkdtemp(base.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    return base + "/";
+  }();
+  ~WindowRun() { std::filesystem::remove_all(root, ignored); }
+
+  std::string piece(int i) const { return bytes.substr((i - 1) * part, part); }
+  std::string dataText() const { return nameOf(whole) + "\r\n3\r\n"; }
+  void put(const std::string& name, const std::string& text) const {
+    std::filesystem::create_directories(std::filesystem::path(root + name).parent_path());
+    std::ofstream(root + name, std::ios::binary) << text;
+  }
+  // The inputs, and for a replacing run the older destination of the same name.
+  void prepare() const {
+    if (p.join) {
+      for (int i = 1; i <= 3; ++i)
+        put(PartName(stem + "qkd", i), piece(i));
+      put(stem + "qkd", dataText());
+      if (p.batch) put(stem + "bat", BatchFileText(nameOf(whole), 3));
+      if (p.dest != Dest::Absent) put(whole, "an older file of that name\n");
+      return;
+    }
+    put(whole, bytes);
+    if (p.dest == Dest::Absent) return;
+    put(stem + "qkd", nameOf(whole) + "\r\n2\r\n");  // an earlier split of another size
+    put(stem + "001", "older part one");
+    put(stem + "002", "older two");
+    if (p.batch) put(stem + "bat", "older batch\r\n");
+  }
+  // The window with the input loaded and the options set, so only Begin is left to press.
+  void load() {
+    form.LoadSource(root + (p.join ? stem + "qkd" : whole));
+    display.questionDefault = p.dest == Dest::Keep ? Answer::No : Answer::Yes;
+    if (!p.join) {
+      form.Option6.click();
+      form.Combo1.setListIndex(0);
+      form.txtSize.setText(std::to_string(part));
+      form.chkSelfJoin.setValue(p.batch ? 1 : 0);
+    }
+    form.chkDelete.setValue(p.deleteInput ? 1 : 0);
+    if (form.lblNumber.caption() != "3") throw std::runtime_error("not 3 parts");
+    settle();
+  }
+  void settle() {
+    before = snapshot(root);
+    display.codes.clear();
+    display.details.clear();
+    faults.reset();
+  }
+  // Presses Begin, or for a run that only loads the data file, loads it.
+  void begin() {
+    p.loadOnly ? form.LoadSource(root + stem + "qkd") : form.cmdBegin.click();
+    after = snapshot(root);
+  }
+
+  PathCase p;
+  std::string bytes;
+  std::size_t part;
+  std::string whole, stem;
+  bool success = false;
+  bool kept = false;      // the run failed after the main work, and kept the finished result
+  int error = 0;          // the errno the run meets, injected or real; 0 when unknown
+  bool removing = false;  // and it meets it deleting a file
+  std::error_code ignored;
+  PosixFileSystem posix;
+  FaultFileSystem faults{posix};
+  FixturePump pump;
+  JobState state;
+  ScriptedDisplay display{state, pump};
+  Services services{faults, pump, display};
+  CancellingDialogs dialogs;
+  SilentHelp help;
+  frmQuellmark form{state, services, dialogs, help};
+  Snapshot before, after;
+};
+
+// Measures what a run left against the rules; returns the rules broken.
+inline std::vector<std::string> Check(WindowRun& r) {
+  std::vector<std::string> v;
+  auto broken = [&](const std::string& what) { v.push_back(what); };
+  const frmQuellmark& f = r.form;
+  const PathCase& p = r.p;
+  if (!f.cmdBegin.visible() || f.cmdCancel.visible() || f.proFile.value() || f.proSection.value() ||
+      r.state.CancelPressed || r.state.Running || !f.txtSource.enabled())
+    broken("the window is not ready for the next run");
+
+  std::vector<int> codes = r.display.codes;
+  const bool asks = p.join && p.dest != Dest::Absent && !p.loadOnly;
+  if (std::erase(codes, kMsgOverwrite) != (asks ? 1u : 0u)) broken("message 4 not once");
+  const std::string detail = codes.empty() ? "" : r.display.details.back();
+  std::tie(r.success, r.kept) = std::pair(codes.empty(), false);
+  if (!r.success && codes != std::vector<int>{kMsgFailure}) broken("not one message 9");
+  // A failed load leaves the window in Join mode with nothing loaded.
+  if (p.loadOnly && (f.lblNumber.caption() != (r.success ? "3" : "0") || !f.optJoin.value() ||
+                     (!r.success && f.txtSource.text() + f.txtDest.text() != "")))
+    broken("the load left the window wrong");
+  // A file already gone when it was to be deleted is the one failure that may pass in silence.
+  const bool gone = r.removing && r.error == ENOENT;
+  if (r.success && r.faults.fired() && !gone) broken("a failing call went unreported");
+  // It names a file of the run (the unnamed joined copy by its destination) and the reason.
+  const std::regex named("\"" + r.root + "[^\"]*\": " + std::strerror(r.error));
+  if (!r.success && r.error && !std::regex_search(detail, named)) broken("file or reason unsaid");
+
+  // What a successful run leaves: the outputs in place, the inputs gone when so asked.
+  const std::vector<std::string> set = {r.stem + "001", r.stem + "002", r.stem + "003",
+                                        r.stem + "qkd", r.stem + "bat"};
+  const std::vector<std::string> inputs = p.join ? set : std::vector{r.whole};
+  Snapshot result = r.before;
+  if (!p.loadOnly && p.dest != Dest::Keep) {
+    for (const auto& name : inputs)
+      if (p.deleteInput) result.erase(name);
+    if (p.join) result[r.whole] = r.bytes;
+    for (int i = 0; i < 3 && !p.join; ++i)
+      result[set[i]] = r.piece(i + 1);
+    if (!p.join) result[set[3]] = r.dataText();
+    if (!p.join && p.batch) result[set[4]] = BatchFileText(nameOf(r.whole), 3);
+  }
+  // `want`, except that each of `names` may also be as before, or gone when `orGone`.
+  auto allowing = [&](Snapshot want, const std::vector<std::string>& names, bool orGone) {
+    for (const auto& name : names) {
+      const auto now = get(r.after, name);
+      if (now != get(r.before, name) && (now || !orGone)) continue;
+      want.erase(name);
+      if (now) want[name] = *now;
+    }
+    return want;
+  };
+  const std::vector<std::string> none;
+  if (r.success) {
+    // An injected "No such file" leaves the file of the set there, which a real one would not.
+    if (allowing(result, gone && p.join ? inputs : none, false) != r.after)
+      broken("a successful run left the wrong files");
+  } else if (allowing(r.before, p.join ? none : std::vector(&set[0], &set[4]), true) == r.after) {
+    // A failure before the main work changes nothing, but an older set of the split's
+    // destination may lose its files: never its parts while its data file stays.
+    for (int i = 0; i < 3 && !p.join; ++i)
+      if (get(r.after, set[3]) && get(r.before, set[i]) && !get(r.after, set[i]))
+        broken("an older data file was left without its parts");
+  } else {
+    // A failure after the main work keeps the whole result and says so; the inputs stay, or are
+    // gone when so asked, and no batch file of the run is left.
+    r.kept = true;
+    Snapshot kept = allowing(result, inputs, false);
+    if (!p.join) kept.erase(set[4]);
+    if (allowing(kept, {set[4]}, !p.join) != r.after) broken("the whole result is not there");
+    if (!has(detail, p.join ? "was joined" : "complete")) broken("kept, but does not say so");
+    if (!p.join && get(r.before, r.whole) && !get(r.after, r.whole) &&
+        !has(detail, "source was deleted"))
+      broken("the source is gone, but the message does not say so");
+  }
+  return v;
+}
+
+}  // namespace qm::test
