@@ -7,7 +7,8 @@
 #   bench/run.sh [--size MiB] [--dir FOLDER] [--rounds N]
 #
 #   --size MiB     size of the random file of the main comparison (default 1024); the scaling
-#                  runs use 1, 2 and 4 times it. 256 finishes in about a minute.
+#                  runs and the large memory case use up to 4 times it. 256 finishes in about
+#                  a minute.
 #   --dir FOLDER   where the temporary folder goes (default $TMPDIR or /tmp); the file system
 #                  there is the one measured.
 #   --rounds N     each pair is timed in N rounds of alternating runs (default 4).
@@ -77,6 +78,8 @@ one4=1457664
 src=$work/rand.bin
 
 say() { printf '%s\n' "$*"; }
+section_start=$SECONDS
+took() { say "(${1:-this part} took $((SECONDS - section_start)) s)"; section_start=$SECONDS; }
 # Median of every timing a command got across all rounds (the json files of one pair).
 median_of() { # name json...
   local name=$1
@@ -92,13 +95,14 @@ secs() { awk -v a="$1" 'BEGIN { printf "%.3f", a }'; }
 pair() { # tag name_a cmd_a name_b cmd_b prepare runs_per_round [rounds]
   local tag=$1 name_a=$2 cmd_a=$3 name_b=$4 cmd_b=$5 prepare=$6 runs=$7 n=${8:-$rounds} r files=()
   for ((r = 1; r <= n; r++)); do
-    local json=$work/json/$tag.$r.json
+    local json=$work/json/$tag.$r.json warmup=0
+    ((r == 1)) && warmup=1  # the first round warms both up; the cache stays warm after that
     # Alternate which command goes first, so neither always follows the other's writes.
     if ((r % 2)); then
-      hyperfine --style none --warmup 1 --runs "$runs" --prepare "$prepare" --export-json "$json" \
+      hyperfine --style none --warmup $warmup --runs "$runs" --prepare "$prepare" --export-json "$json" \
         -n "$name_a" "$cmd_a" -n "$name_b" "$cmd_b" >/dev/null 2>>"$work/hyperfine.log"
     else
-      hyperfine --style none --warmup 1 --runs "$runs" --prepare "$prepare" --export-json "$json" \
+      hyperfine --style none --warmup $warmup --runs "$runs" --prepare "$prepare" --export-json "$json" \
         -n "$name_b" "$cmd_b" -n "$name_a" "$cmd_a" >/dev/null 2>>"$work/hyperfine.log"
     fi
     files+=("$json")
@@ -140,11 +144,14 @@ rm -f "$work/out/check.bin"
 parts5=$(ls "$work"/sets/5/rand.[0-9][0-9][0-9] | wc -l)
 parts14=$(ls "$work"/sets/1.4/rand.[0-9][0-9][0-9] | wc -l)
 say "Outputs checked: quellmark's parts equal GNU split's, the join equals the source."
+took "building and setting up"
 say ""
 
 # hyperfine starts every command through the shell (cat needs it for its redirection) and takes
 # the shell's own start off each timing.
-runs=3
+# Fewer runs for a quick look; the default size gets enough for steady medians.
+runs=2 side_runs=1
+((size_mib >= 512)) && runs=3 side_runs=2
 say "Timing split and join of $size_mib MiB ($rounds rounds x $runs runs each, alternating) ..."
 declare -A med
 for s in 5 1.4; do
@@ -174,6 +181,7 @@ for s in 5 1.4; do
   [[ $s == 1.4 ]] && n=$parts14
   say "| join of $n parts of $s MB vs \`cat\` | $(secs "${med[join$s.q]}") s | $(secs "${med[join$s.p]}") s | $(ratio "${med[join$s.q]}" "${med[join$s.p]}") | <= 1.05 |"
 done
+took
 say ""
 
 # ---- peak memory ------------------------------------------------------------------------------
@@ -181,7 +189,11 @@ say "Peak memory (maximum resident set, /usr/bin/time -v) ..."
 mem=$work/mem
 head -c $((100 * MiB)) "$src" >"$mem/m100.bin" 2>/dev/null || true
 if (($(stat -c %s "$mem/m100.bin") < 100 * MiB)); then head -c $((100 * MiB)) /dev/urandom >"$mem/m100.bin"; fi
-truncate -s 4G "$mem/g4.bin"
+# The large case is four times the main size: 4 GiB by default.
+big_mib=$((4 * size_mib))
+big_label="$big_mib MiB"
+((big_mib % 1024 == 0)) && big_label="$((big_mib / 1024)) GiB"
+truncate -s $((big_mib * MiB)) "$mem/g4.bin"
 mkdir "$mem/p100" "$mem/p4"
 say ""
 say "| input | quellmark split | quellmark join | GNU split | cat |"
@@ -189,7 +201,7 @@ say "|---|---:|---:|---:|---:|"
 mib() { awk -v k="$1" 'BEGIN { printf "%.1f MiB", k / 1024 }'; }
 for m in 100 4; do
   if [[ $m == 100 ]]; then in=$mem/m100.bin label="100 MiB (1.4 MB parts)" sz=1.4m gsz=$one4 d=$mem/p100
-  else in=$mem/g4.bin label="4 GiB sparse (5 MB parts)" sz=5m d=$mem/p4; fi
+  else in=$mem/g4.bin label="$big_label sparse (5 MB parts)" sz=5m d=$mem/p4; fi
   cat "$in" >/dev/null
   qs=$(peak_kib "$cli" split "$in" --size $sz --dest "$d/m.qkd")
   qj=$(peak_kib "$cli" join "$d/m.qkd" --dest "$mem/joined.bin" --overwrite)
@@ -206,12 +218,13 @@ for m in 100 4; do
 done
 rm -rf "$mem"
 say "Goal: at most 16 MiB for quellmark-cli, the same at both sizes."
+took
 say ""
 
 # ---- scaling ----------------------------------------------------------------------------------
 # Each size against its peer: past a few GiB of written data the kernel starts writing back to
 # the disk, and then the disk sets the pace for any program.
-say "Scaling (sparse sources, warm cache, 5 MB parts; medians of 4 runs, alternating) ..."
+say "Scaling (sparse sources, warm cache, 5 MB parts; medians of $((2 * side_runs)) runs, alternating) ..."
 say ""
 say "| source | quellmark split | per GiB | GNU split | per GiB | quellmark join | per GiB | cat | per GiB |"
 say "|---|---:|---:|---:|---:|---:|---:|---:|---:|"
@@ -227,10 +240,10 @@ for k in 1 2 4; do
   # The set goes to the disk now, so the timed runs do not inherit its writing back.
   sync -f "$scale"
   pair "scale-split$k" q "$cli split $in --size 5m --dest $scale/q/s.qkd" \
-    p "split -b $five -d -a 3 $in $scale/q/g." "rm -rf $scale/q; mkdir $scale/q" 2 2
+    p "split -b $five -d -a 3 $in $scale/q/g." "rm -rf $scale/q; mkdir $scale/q" $side_runs 2
   qs=$med_a gs=$med_b
   pair "scale-join$k" q "$cli join $scale/set/s.qkd --dest $scale/j.bin --overwrite" \
-    p "cat $scale/set/s.[0-9][0-9][0-9] > $scale/c.bin" "rm -f $scale/j.bin $scale/c.bin" 2 2
+    p "cat $scale/set/s.[0-9][0-9][0-9] > $scale/c.bin" "rm -f $scale/j.bin $scale/c.bin" $side_runs 2
   qj=$med_a cj=$med_b
   label="$mib MiB"
   ((mib % 1024 == 0)) && label="$((mib / 1024)) GiB"
@@ -252,10 +265,10 @@ parts_compare() { # folder label
   n_many=$("$cli" count "$in" --size "${many}b")
   n_few=$("$cli" count "$in" --size "${few}b")
   pair "parts-$where" many "$cli split $in --size ${many}b --dest $dir/q/p.qkd" \
-    few "$cli split $in --size ${few}b --dest $dir/q/p.qkd" "rm -rf $dir/q; mkdir $dir/q" 2
+    few "$cli split $in --size ${few}b --dest $dir/q/p.qkd" "rm -rf $dir/q; mkdir $dir/q" $side_runs 3
   q_many=$med_a q_few=$med_b
   pair "gparts-$where" many "split -b $many -d -a 3 $in $dir/q/p." \
-    few "split -b $few -d -a 3 $in $dir/q/p." "rm -rf $dir/q; mkdir $dir/q" 2
+    few "split -b $few -d -a 3 $in $dir/q/p." "rm -rf $dir/q; mkdir $dir/q" $side_runs 3
   say "| split of $size_mib MiB on $where into | quellmark-cli | GNU split |"
   say "|---|---:|---:|"
   say "| $n_few parts | $(secs "$q_few") s | $(secs "$med_b") s |"
@@ -264,6 +277,8 @@ parts_compare() { # folder label
   say ""
   rm -rf "$dir"
 }
+took
+say ""
 parts_compare "$scale/parts" "$fstype"
 if [[ $(stat -f -c %T /dev/shm 2>/dev/null) == tmpfs ]] &&
   (($(df -k --output=avail /dev/shm | tail -1) > 3 * bytes / 1024)); then
@@ -272,6 +287,8 @@ if [[ $(stat -f -c %T /dev/shm 2>/dev/null) == tmpfs ]] &&
 fi
 
 # ---- the window's waiting ---------------------------------------------------------------------
+took
+say ""
 paced_mib=$((size_mib < 64 ? size_mib : 64))
 say "The desktop program's paced split (offscreen, $paced_mib MiB into 1.4 MB parts) ..."
 if [[ -x $window_wait ]]; then
@@ -289,5 +306,6 @@ if [[ -x $window_wait ]]; then
 else
   say "Not measured: the desktop program was not built (Qt 6 Widgets missing)."
 fi
+took
 say ""
-say "Load after: $(cut -d' ' -f1-3 /proc/loadavg)"
+say "Load after: $(cut -d' ' -f1-3 /proc/loadavg); $SECONDS s in all"
