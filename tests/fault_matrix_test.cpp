@@ -44,19 +44,17 @@ TEST(FaultMatrix, EveryCallOfEveryPathFailingOnceLeavesTheDataSafeAndSaysWhy) {
       r.prepare();
       p.loadOnly ? r.settle() : r.load();
       r.faults.failAt(op, n, error);
-      std::tie(r.error, r.removing) = std::pair(error, op == Op::Remove);
       r.begin();
       return Check(r);
     };
-    std::map<Op, int> counts;
     WindowRun clean(p);
     ASSERT_EQ(run(clean, Op::Count_, 0, 0), std::vector<std::string>{}) << "in the clean run";
     ASSERT_TRUE(clean.success) << "the clean run failed";
-    for (const auto& [op, errors] : kFaults)
-      byKind[op] += counts[op] = clean.faults.calls(op);
     for (const auto& [op, errors] : kFaults) {
-      calls += counts[op];
-      for (int n = 1; n <= counts[op]; ++n) {
+      const int count = clean.faults.calls(op);
+      calls += count;
+      byKind[op] += count;
+      for (int n = 1; n <= count; ++n) {
         for (int error : errors) {
           WindowRun r(p);
           auto broken = run(r, op, n, error);

@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <cstring>
 #include <optional>
-#include <regex>
 
 #include "engine/batch_file.h"
 #include "engine/messages.h"
@@ -38,6 +37,59 @@ inline std::optional<std::string> get(const Snapshot& s, const std::string& name
 inline bool has(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
+
+// Sits above the fault injector and keeps the first failure that passes, so a check can look
+// for its file and reason in the message.
+class Witness : public FileSystem {
+  using S = const std::string&;
+  using Ptr = std::unique_ptr<File>;
+  using FS = FileSystem;
+  template <typename T, typename R, typename... A, typename... B>
+  R guard(bool onFile, T& target, R (T::*call)(A...), B&&... args) {
+    try {
+      return (target.*call)(std::forward<B>(args)...);
+    } catch (const FileError& error) {
+      if (!failure) failure = error, failedOnFile = onFile;
+      throw;
+    }
+  }
+  struct Wrapped : File {
+    Wrapped(Witness& w, Ptr f) : w(w), f(std::move(f)) {}
+    S path() const override { return f->path(); }
+    std::size_t Read(void* b, std::size_t n) override {
+      return w.guard(true, *f, &File::Read, b, n);
+    }
+    void Write(const void* d, std::size_t n) override { w.guard(true, *f, &File::Write, d, n); }
+    std::uint64_t Length() override { return w.guard(true, *f, &File::Length); }
+    void Flush() override { w.guard(true, *f, &File::Flush); }
+    void Close() override { w.guard(true, *f, &File::Close); }
+    Witness& w;
+    Ptr f;
+  };
+  static File& in(File& f) { return dynamic_cast<Wrapped*>(&f) ? *dynamic_cast<Wrapped&>(f).f : f; }
+  Ptr wrap(Ptr f) { return std::make_unique<Wrapped>(*this, std::move(f)); }
+  FS& fs_;
+
+ public:
+  explicit Witness(FS& fs) : fs_(fs) {}
+  std::optional<FileError> failure;
+  bool failedOnFile = false;  // on an open file (or a copy into one), not on a name
+
+  FileInfo Stat(S p) override { return fs_.Stat(p); }
+  Ptr OpenRead(S p) override { return wrap(guard(false, fs_, &FS::OpenRead, p)); }
+  Ptr Create(S p) override { return wrap(guard(false, fs_, &FS::Create, p)); }
+  Ptr CreateTemporary(S p) override { return wrap(guard(false, fs_, &FS::CreateTemporary, p)); }
+  void Remove(S p) override { guard(false, fs_, &FS::Remove, p); }
+  void Rename(S a, S b) override { guard(false, fs_, &FS::Rename, a, b); }
+  std::uint64_t Copy(File& a, File& b, std::uint64_t n) override {
+    return guard(true, fs_, &FS::Copy, in(a), in(b), n);
+  }
+  void Publish(File& t, S p) override { guard(false, fs_, &FS::Publish, in(t), p); }
+  void Discard(File& t) noexcept override { fs_.Discard(in(t)); }
+  void SyncFolder(S p) override { guard(false, fs_, &FS::SyncFolder, p); }
+  std::string CurrentFolder() override { return fs_.CurrentFolder(); }
+  std::string HomeFolder() override { return fs_.HomeFolder(); }
+};
 
 // Absent: nothing of the destination's name. Replace: for a split an older set of that name, for
 // a join a file, and the user answers Yes. Keep: a file, and the user answers No (join only).
@@ -133,16 +185,15 @@ struct WindowRun {
   std::size_t part;
   std::string whole, stem;
   bool success = false;
-  bool kept = false;      // the run failed after the main work, and kept the finished result
-  int error = 0;          // the errno the run meets, injected or real; 0 when unknown
-  bool removing = false;  // and it meets it deleting a file
+  bool kept = false;  // the run failed after the main work, and kept the finished result
   std::error_code ignored;
   PosixFileSystem posix;
   FaultFileSystem faults{posix};
+  Witness fs{faults};
   FixturePump pump;
   JobState state;
   ScriptedDisplay display{state, pump};
-  Services services{faults, pump, display};
+  Services services{fs, pump, display};
   CancellingDialogs dialogs;
   SilentHelp help;
   frmQuellmark form{state, services, dialogs, help};
@@ -170,11 +221,15 @@ inline std::vector<std::string> Check(WindowRun& r) {
                      (!r.success && f.txtSource.text() + f.txtDest.text() != "")))
     broken("the load left the window wrong");
   // A file already gone when it was to be deleted is the one failure that may pass in silence.
-  const bool gone = r.removing && r.error == ENOENT;
-  if (r.success && r.faults.fired() && !gone) broken("a failing call went unreported");
-  // It names a file of the run (the unnamed joined copy by its destination) and the reason.
-  const std::regex named("\"" + r.root + "[^\"]*\": " + std::strerror(r.error));
-  if (!r.success && r.error && !std::regex_search(detail, named)) broken("file or reason unsaid");
+  const auto& failure = r.fs.failure;
+  const bool gone = failure && failure->error() == ENOENT && failure->action() == "delete";
+  if (r.success && failure && !gone) broken("a failing call went unreported");
+  if (!r.success && failure) {
+    // The unnamed joined copy carries its folder's name; the user knows it as the destination.
+    const bool copy = r.fs.failedOnFile && failure->path().back() == '/';
+    const std::string named = copy ? r.root + r.whole : failure->path();
+    if (!has(detail, "\"" + named + "\": " + failure->reason())) broken("file or reason unsaid");
+  }
 
   // What a successful run leaves: the outputs in place, the inputs gone when so asked.
   const std::vector<std::string> set = {r.stem + "001", r.stem + "002", r.stem + "003",
@@ -203,8 +258,8 @@ inline std::vector<std::string> Check(WindowRun& r) {
   const std::vector<std::string> none;
   if (r.success) {
     // An injected "No such file" leaves the file of the set there, which a real one would not.
-    if (allowing(result, gone && p.join ? inputs : none, false) != r.after)
-      broken("a successful run left the wrong files");
+    const auto stays = gone && p.join ? std::vector{failure->path().substr(r.root.size())} : none;
+    if (allowing(result, stays, false) != r.after) broken("a successful run left the wrong files");
   } else if (allowing(r.before, p.join ? none : std::vector(&set[0], &set[4]), true) == r.after) {
     // A failure before the main work changes nothing, but an older set of the split's
     // destination may lose its files: never its parts while its data file stays.
