@@ -240,10 +240,12 @@ std::uint64_t PosixFileSystem::Copy(File& from, File& to, std::uint64_t n) {
 std::unique_ptr<File> PosixFileSystem::CreateTemporary(const std::string& folder) {
   const std::string where = folderOrDot(folder);
 #ifdef O_TMPFILE
-  int fd;
-  do {
+  int fd = -1;
+  errno = EOPNOTSUPP;
+  while (unnamedTemporaries_) {
     fd = ::open(where.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-  } while (fd < 0 && errno == EINTR);
+    if (fd >= 0 || errno != EINTR) break;
+  }
   if (fd >= 0) {
     auto file = std::make_unique<PosixFile>(where, fd);
     file->unnamed = true;

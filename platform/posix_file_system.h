@@ -9,6 +9,11 @@ namespace qm {
 
 class PosixFileSystem : public FileSystem {
  public:
+  // Temporary files are unnamed where the file system allows; `unnamedTemporaries` false takes
+  // the named way everywhere, as on file systems without them.
+  explicit PosixFileSystem(bool unnamedTemporaries = true)
+      : unnamedTemporaries_(unnamedTemporaries) {}
+
   FileInfo Stat(const std::string& path) override;
   std::unique_ptr<File> OpenRead(const std::string& path) override;
   std::unique_ptr<File> Create(const std::string& path) override;
@@ -25,6 +30,7 @@ class PosixFileSystem : public FileSystem {
 
  private:
   static constexpr std::size_t kBufferSize = 256 * 1024;
+  bool unnamedTemporaries_;
   bool kernelCopy_ = true;
   std::vector<char> buffer_;
 };

@@ -92,25 +92,30 @@ TEST_F(PosixFileSystemTest, CopyMovesExactRangesAndStopsAtTheEndOfTheSource) {
 }
 
 TEST_F(PosixFileSystemTest, TemporaryFilesVanishUnlessPublishedAndReplaceAtomically) {
-  put("dest", "old");
-  {
-    auto temp = fs.CreateTemporary(dir);
-    temp->Write("new", 3);
-    fs.Discard(*temp);
-  }
-  EXPECT_EQ(names(), (std::set<std::string>{"dest"}));
-  EXPECT_EQ(get("dest"), "old");
+  // Unnamed where the system allows, and the named way other file systems need.
+  for (const bool unnamed : {true, false}) {
+    SCOPED_TRACE(unnamed ? "unnamed" : "named");
+    PosixFileSystem temps(unnamed);
+    put("dest", "old");
+    {
+      auto temp = temps.CreateTemporary(dir);
+      temp->Write("new", 3);
+      temps.Discard(*temp);
+    }
+    EXPECT_EQ(names(), (std::set<std::string>{"dest"}));
+    EXPECT_EQ(get("dest"), "old");
 
-  auto temp = fs.CreateTemporary(dir);
-  EXPECT_EQ(temp->Length(), 0u);
-  temp->Write("new", 3);
-  temp->Flush();
-  fs.Publish(*temp, dir + "dest");
-  temp->Close();
-  fs.Discard(*temp);  // after publishing, discarding must not touch the result
-  EXPECT_EQ(names(), (std::set<std::string>{"dest"}));
-  EXPECT_EQ(get("dest"), "new");
-  fs.SyncFolder(dir);
+    auto temp = temps.CreateTemporary(dir);
+    EXPECT_EQ(temp->Length(), 0u);
+    temp->Write("new", 3);
+    temp->Flush();
+    temps.Publish(*temp, dir + "dest");
+    temp->Close();
+    temps.Discard(*temp);  // after publishing, discarding must not touch the result
+    EXPECT_EQ(names(), (std::set<std::string>{"dest"}));
+    EXPECT_EQ(get("dest"), "new");
+    temps.SyncFolder(dir);
+  }
 }
 
 TEST_F(PosixFileSystemTest, FaultWrapperFailsTheChosenCallOnly) {
