@@ -76,7 +76,8 @@ struct Session {
   }
 
   void showProgress() {
-    if (!window.cmdCancel.visible()) return;  // copying has not begun, or is over
+    // Nothing to draw on, or nothing being copied: this runs after every block, so bail early.
+    if (!progress.enabled() || !window.cmdCancel.visible()) return;
     const bool join = window.optJoin.value();
     std::string text = join ? "Joining" : "Splitting";
     const std::string& part = window.lblSectionNum.caption();

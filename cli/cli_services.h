@@ -28,6 +28,7 @@ class ProgressLine {
   // `enabled` is false when `out` is not a terminal; then the line is never drawn.
   ProgressLine(std::FILE* out, bool enabled, Clock clock = std::chrono::steady_clock::now);
 
+  bool enabled() const { return enabled_; }
   void Show(const std::string& text);
   // Removes the line, so that what comes next starts on a clean line.
   void Clear();
