@@ -8,10 +8,10 @@
 #include "platform/posix_association_store.h"
 #include "platform/posix_file_system.h"
 #include "platform/process_runner.h"
-#include "platform/qt/desktop_program.h"
-#include "platform/qt/program_resources.h"
-#include "platform/qt/qt_event_pump.h"
-#include "platform/qt/qt_shell.h"
+#include "desktop/desktop_program.h"
+#include "desktop/program_resources.h"
+#include "desktop/qt_event_pump.h"
+#include "desktop/qt_shell.h"
 #include "shell/command_line.h"
 
 int main(int argc, char** argv) {

@@ -16,9 +16,9 @@
 #include <QApplication>
 
 #include "platform/posix_file_system.h"
-#include "platform/qt/desktop_program.h"
-#include "platform/qt/program_resources.h"
-#include "platform/qt/qt_event_pump.h"
+#include "desktop/desktop_program.h"
+#include "desktop/program_resources.h"
+#include "desktop/qt_event_pump.h"
 
 namespace {
 

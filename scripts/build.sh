@@ -4,8 +4,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 flavour=${1:-release}
 case "$flavour" in
-  release) dir=build; args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
-  sanitize) dir=build-sanitize; args=(-DCMAKE_BUILD_TYPE=Debug -DQM_SANITIZE=ON) ;;
+  release) dir=build; args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DQM_WERROR=ON) ;;
+  sanitize) dir=build-sanitize; args=(-DCMAKE_BUILD_TYPE=Debug -DQM_SANITIZE=ON -DQM_WERROR=ON) ;;
   fuzz) dir=build-fuzz; args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DQM_FUZZ=ON -DQM_WITH_QT=OFF
                               -DCMAKE_CXX_COMPILER=clang++) ;;
   *) echo "usage: $0 [release|sanitize|fuzz]" >&2; exit 64 ;;

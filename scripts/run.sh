@@ -4,7 +4,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
 ./scripts/build.sh release
-if [ -x build/platform/qt/quellmark ]; then
-  exec build/platform/qt/quellmark "$@"
+if [ -x build/desktop/quellmark ]; then
+  exec build/desktop/quellmark "$@"
 fi
 exec build/quellmark-cli --help

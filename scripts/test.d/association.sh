@@ -8,7 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=${QM_BUILD_DIR:-build}
-program=$build/platform/qt/quellmark
+program=$build/desktop/quellmark
 if [ ! -x "$program" ]; then
   echo "association.sh: $program is not built (Qt off?); nothing to check" >&2
   exit 1

@@ -3,12 +3,12 @@
 # source field, presses Tab and Alt+B, checks the parts and the data file on disk, takes the
 # screenshot in docs/; then joins the parts again from the keyboard, and leaves with Alt+X.
 #
-#   scripts/test.d/e2e.sh            # uses build/platform/qt/quellmark
+#   scripts/test.d/e2e.sh            # uses build/desktop/quellmark
 #   QM_BUILD=build-qt scripts/test.d/e2e.sh
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$PWD
-program="$root/${QM_BUILD:-build}/platform/qt/quellmark"
+program="$root/${QM_BUILD:-build}/desktop/quellmark"
 [ -x "$program" ] || { echo "e2e: $program is missing; build first" >&2; exit 1; }
 
 # A fixed folder, so that the path shown in the screenshot stays the same from run to run.

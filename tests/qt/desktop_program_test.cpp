@@ -2,7 +2,7 @@
 // real files in a temporary folder: typing, Tab, clicks and access keys on the window's
 // widgets, the message and file dialogs answered from inside their own loops, files dropped
 // through Qt's own delivery of synthetic drag and drop events, and the event pump beneath.
-#include "platform/qt/desktop_program.h"
+#include "desktop/desktop_program.h"
 
 #include <algorithm>
 #include <deque>
@@ -20,9 +20,9 @@
 #include <QUrl>
 
 #include "platform/posix_file_system.h"
-#include "platform/qt/program_resources.h"
-#include "platform/qt/qt_event_pump.h"
-#include "platform/qt/qt_shell.h"
+#include "desktop/program_resources.h"
+#include "desktop/qt_event_pump.h"
+#include "desktop/qt_shell.h"
 
 namespace qm {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/qt/form_skin.h"
+#include "desktop/form_skin.h"
 
 #include <cmath>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "platform/qt/qt_modal_display.h"
+#include "desktop/qt_modal_display.h"
 
 #include <algorithm>
 

@@ -1,10 +1,10 @@
-#include "platform/qt/qt_file_dialog.h"
+#include "desktop/qt_file_dialog.h"
 
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 
-#include "platform/qt/form_skin.h"
+#include "desktop/form_skin.h"
 
 namespace qm {
 

@@ -1,4 +1,4 @@
-#include "platform/qt/qt_event_pump.h"
+#include "desktop/qt_event_pump.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "platform/qt/desktop_program.h"
+#include "desktop/desktop_program.h"
 
 namespace qm {
 

@@ -1,4 +1,4 @@
-#include "platform/qt/program_resources.h"
+#include "desktop/program_resources.h"
 
 #include <QApplication>
 #include <QFont>

@@ -5,11 +5,11 @@
 #include <string>
 
 #include "engine/job_state.h"
-#include "platform/qt/form_skin.h"
-#include "platform/qt/main_window.h"
-#include "platform/qt/qt_file_dialog.h"
-#include "platform/qt/qt_help_viewer.h"
-#include "platform/qt/qt_modal_display.h"
+#include "desktop/form_skin.h"
+#include "desktop/main_window.h"
+#include "desktop/qt_file_dialog.h"
+#include "desktop/qt_help_viewer.h"
+#include "desktop/qt_modal_display.h"
 #include "window/frm_error.h"
 #include "window/frm_quellmark.h"
 

@@ -1,4 +1,4 @@
-#include "platform/qt/main_window.h"
+#include "desktop/main_window.h"
 
 #include <QCloseEvent>
 #include <QDragEnterEvent>

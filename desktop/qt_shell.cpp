@@ -1,10 +1,10 @@
-#include "platform/qt/qt_shell.h"
+#include "desktop/qt_shell.h"
 
 #include <QFile>
 #include <QMetaObject>
 
-#include "platform/qt/desktop_program.h"
-#include "platform/qt/main_window.h"
+#include "desktop/desktop_program.h"
+#include "desktop/main_window.h"
 #include "shell/association.h"
 #include "shell/drop.h"
 

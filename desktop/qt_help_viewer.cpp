@@ -1,4 +1,4 @@
-#include "platform/qt/qt_help_viewer.h"
+#include "desktop/qt_help_viewer.h"
 
 #include <QTextBrowser>
 #include <QUrl>

@@ -6,7 +6,7 @@
 #include <QPointer>
 
 #include "platform/modal_display.h"
-#include "platform/qt/form_skin.h"
+#include "desktop/form_skin.h"
 #include "window/frm_error.h"
 
 namespace qm {
