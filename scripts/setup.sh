@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev clang-format clang-tidy libgtest-dev
-  qt6-base-dev libgl-dev
+  qt6-base-dev libgl-dev libcli11-dev
   xvfb xauth xdotool x11-utils imagemagick
   shared-mime-info libglib2.0-bin desktop-file-utils
 )
