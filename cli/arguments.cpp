@@ -40,7 +40,6 @@ bool isPlainNumber(const std::string& text) {
   return digit;
 }
 
-
 }  // namespace
 
 std::optional<SizeChoice> ParseSize(const std::string& text) {
@@ -85,11 +84,14 @@ struct Grammar {
                           "Cut SOURCE into parts NAME.001, NAME.002, ... beside the data file "
                           "NAME.qkd, which names the file and counts its parts.");
     size(split, into);
-    split->add_option("--dest", dest, "The data file to write; the parts take its name with "
-                      ".001, .002, ... (default: SOURCE with an extension of up to three "
-                      "letters replaced by .qkd, or with .qkd added when it has none).")
+    split
+        ->add_option("--dest", dest,
+                     "The data file to write; the parts take its name with "
+                     ".001, .002, ... (default: SOURCE with an extension of up to three "
+                     "letters replaced by .qkd, or with .qkd added when it has none).")
         ->type_name("DATAFILE");
-    split->add_flag("--batch", into.batch, "Also write NAME.bat, which rejoins the parts with "
+    split->add_flag("--batch", into.batch,
+                    "Also write NAME.bat, which rejoins the parts with "
                     "copy /b on a Windows machine without this program.");
     split->add_flag("--delete-source", into.deleteSource,
                     "Delete SOURCE once the parts and the data file are safely written.");
@@ -102,13 +104,16 @@ struct Grammar {
     auto* join = command("join", CliCommand::Join, into, "DATAFILE",
                          "Put the parts of the set that DATAFILE (a .qkd file) describes back "
                          "together.");
-    join->add_option("--dest", dest, "The file to rebuild (default: the name the data file "
+    join->add_option("--dest", dest,
+                     "The file to rebuild (default: the name the data file "
                      "holds, in the data file's folder).")
         ->type_name("FILE");
-    join->add_flag("--delete-parts", into.deleteSource, "Delete the data file, the parts and "
+    join->add_flag("--delete-parts", into.deleteSource,
+                   "Delete the data file, the parts and "
                    "the batch file once the rebuilt file is safely in place.");
     auto* yes = join->add_flag("--overwrite", overwrite, "Replace the destination if it exists.");
-    auto* no = join->add_flag("--no-overwrite", keep, "Leave an existing destination alone and "
+    auto* no = join->add_flag("--no-overwrite", keep,
+                              "Leave an existing destination alone and "
                               "stop. Without either, the question is asked when standard input "
                               "is a terminal and answered no otherwise.");
     yes->excludes(no);
@@ -121,20 +126,23 @@ struct Grammar {
   CLI::App* command(const char* name, CliCommand which, CliArguments& into, const char* what,
                     const char* description) {
     auto* sub = app.add_subcommand(name, description);
-    sub->add_option(what, into.path, std::string("The ") + (which == CliCommand::Split ||
-                                                            which == CliCommand::Count
-                                                                ? "file to cut."
-                                                                : "data file of the set."))
+    sub->add_option(what, into.path,
+                    std::string("The ") + (which == CliCommand::Split || which == CliCommand::Count
+                                               ? "file to cut."
+                                               : "data file of the set."))
         ->required()
         ->check(CLI::Validator(
-            [what](const std::string& text) { return text.empty() ? std::string(what) + " is empty" : std::string(); },
+            [what](const std::string& text) {
+              return text.empty() ? std::string(what) + " is empty" : std::string();
+            },
             "", "not empty"));
     sub->parse_complete_callback([&into, which] { into.command = which; });
     return sub;
   }
 
   void size(CLI::App* sub, CliArguments& into) {
-    sub->add_option("--size", sizeText, "Part size. One of 720k (737,280 bytes, the default), "
+    sub->add_option("--size", sizeText,
+                    "Part size. One of 720k (737,280 bytes, the default), "
                     "1m (1,048,576), 1.4m (1,457,664), 2.5m (2,621,440), 5m (5,242,880), or a "
                     "custom size: a number and a unit b, kb or mb, such as 1000b, 2.5kb or "
                     "100mb. The number is rounded to a whole number, halves to even, before "
@@ -143,10 +151,12 @@ struct Grammar {
         ->type_name("SIZE")
         ->check(CLI::Validator(
             [](const std::string& text) {
-              return ParseSize(text) ? std::string()
-                                     : "\"" + text + "\" is not a size: use 720k, 1m, 1.4m, 2.5m, "
-                                       "5m, or a number with b, kb or mb (such as 1000b, 2.5kb, "
-                                       "100mb)";
+              return ParseSize(text)
+                         ? std::string()
+                         : "\"" + text +
+                               "\" is not a size: use 720k, 1m, 1.4m, 2.5m, "
+                               "5m, or a number with b, kb or mb (such as 1000b, 2.5kb, "
+                               "100mb)";
             },
             "", "size"));
     (void)into;
@@ -177,7 +187,15 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
     return parsed;
   } catch (const CLI::ParseError& error) {
     std::string message = error.what();
-    if (args.empty()) message = "no command given";
+    if (args.empty()) {
+      message = "no command given";
+    } else if (!args.front().starts_with("-") && grammar.app
+                                                     .get_subcommands([&](const CLI::App* sub) {
+                                                       return sub->get_name() == args.front();
+                                                     })
+                                                     .empty()) {
+      message = "unknown command \"" + args.front() + "\"";
+    }
     return UsageError{message};
   }
   if (!grammar.sizeText.empty()) parsed.size = *ParseSize(grammar.sizeText);
@@ -188,20 +206,15 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
 }
 
 std::string UsageText() {
-  return "usage: quellmark-cli split SOURCE [--size SIZE] [--dest DATAFILE] [--batch] "
-         "[--delete-source]\n"
-         "       quellmark-cli count SOURCE [--size SIZE]\n"
-         "       quellmark-cli join DATAFILE [--dest FILE] [--delete-parts] "
-         "[--overwrite | --no-overwrite]\n"
-         "       quellmark-cli info DATAFILE\n"
-         "       quellmark-cli --help | --version\n";
+  return "Try \"quellmark-cli --help\".\n";
 }
 
 std::string HelpText() {
   CliArguments unused;
   Grammar grammar(unused);
   std::string text = grammar.app.help();
-  for (const CLI::App* sub : grammar.app.get_subcommands({})) text += "\n" + sub->help();
+  for (const CLI::App* sub : grammar.app.get_subcommands({}))
+    text += "\n" + sub->help();
   return text;
 }
 

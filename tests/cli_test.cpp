@@ -134,8 +134,8 @@ TEST_F(Cli, CountsInfoAndRefusalsPrintTheirAnswerAndTouchNothing) {
       {{"split", "big.bin", "--size", "1000b"}, 5, nullptr},
       {{"split", "big.bin", "--size", "3000mb"}, 6, nullptr},
       {{"split", "big.bin", "--dest", "nowhere/b.qkd"}, 9, "nowhere/b.001"},
-      {{}, 64, "quellmark-cli: no command given\nusage: quellmark-cli split SOURCE"},
-      {{"split", "a", "--size", "3x"}, 64, "quellmark-cli: \"3x\" is not a size"},
+      {{}, 64, "quellmark-cli: no command given\nTry \"quellmark-cli --help\"."},
+      {{"split", "a", "--size", "3x"}, 64, "\"3x\" is not a size"},
   };
   const auto before = contents();
   for (const auto& [args, status, text] : cases) {
