@@ -75,7 +75,7 @@ step "fuzzing, ${fuzz_seconds} s per target"
 corpus=$(mktemp -d)
 findings=$fuzz_build/fuzz-findings
 mkdir -p "$findings"
-for target in "$fuzz_build"/tests/fuzz/fuzz_*; do
+for target in "$fuzz_build"/fuzz/fuzz_*; do
   [ -f "$target" ] && [ -x "$target" ] || continue
   name=$(basename "$target")
   mkdir -p "$corpus/$name"
