@@ -11,7 +11,7 @@
 #include <QRect>
 #include <QString>
 
-#include "platform/controls.h"
+#include "window/controls.h"
 
 class QLineEdit;
 class QWidget;

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # End to end, under a virtual X display: starts the real quellmark, types a source path into the
-# source field, presses Tab and Alt+B, watches the title show the run's progress, checks the
-# parts and the data file on disk, reads the window through AT-SPI as a screen reader would, and
-# takes the screenshot in docs/; then joins the parts again from the keyboard, leaves with Alt+X,
-# and takes the screenshot at scale 2 from a second start with the file on its command line.
+# source field, presses Tab and Alt+B, checks the parts and the data file on disk, reads the
+# window through AT-SPI as a screen reader would, and takes the screenshot in docs/; then joins
+# the parts again from the keyboard, leaves with Alt+X, and takes the screenshot at scale 2 from
+# a second start with the file on its command line.
 #
 #   scripts/test.d/e2e.sh            # uses build/desktop/quellmark
 #   QM_BUILD=build-qt scripts/test.d/e2e.sh
@@ -40,17 +40,10 @@ inner=$(cat <<'INNER'
 set -euo pipefail
 program=$1 dir=$2 shots=$3 check=$4
 waitwindow() {
-  for _ in $(seq 100); do
-    window=$(xdotool search --name '^Quellmark v1\.0$' 2>/dev/null | head -n1 || true)
-    [ -n "$window" ] && return 0
-    sleep 0.1
-  done
-  echo "e2e: the window did not appear" >&2; exit 1
+  window=$(timeout 10 xdotool search --sync --name '^Quellmark v1\.0$' | head -n1) ||
+    { echo "e2e: the window did not appear" >&2; exit 1; }
 }
 shoot() { import -window "$window" -strip -define png:exclude-chunks=date,time "$shots/$1"; }
-# The accessibility bus, up before the program, which joins it only if it is there.
-dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress \
-  >/dev/null
 "$program" &
 pid=$!
 trap 'kill $pid 2>/dev/null || true' EXIT
@@ -62,17 +55,10 @@ xdotool type --delay 10 "$dir/holiday.avi"
 xdotool key Tab
 sleep 0.3
 xdotool key alt+b
-# While the split runs, the title leads with its progress; afterwards it is plain again.
-progress="" title=""
-for _ in $(seq 400); do
-  title=$(xdotool getwindowname "$window")
-  [[ $title =~ ^[0-9]+%\ Quellmark\ v1\.0$ ]] && progress=$title
-  [ -s "$dir/holiday.qkd" ] && [ "$title" = "Quellmark v1.0" ] && break
-  sleep 0.05
+for _ in $(seq 200); do
+  [ -s "$dir/holiday.qkd" ] && break
+  sleep 0.1
 done
-[ -n "$progress" ] || { echo "e2e: the title never showed the progress" >&2; exit 1; }
-[ "$title" = "Quellmark v1.0" ] || { echo "e2e: the title stayed '$title'" >&2; exit 1; }
-echo "e2e: the title showed '$progress' during the split"
 sleep 1  # the run's end step, and a repaint
 /usr/bin/python3 "$check" Begin
 shoot screenshot.png
@@ -120,8 +106,6 @@ done
 cat "$v"/holiday.00[1-5] | cmp -s - "$v/holiday.orig" || fail "the parts do not add up to the source"
 cmp -s "$v/holiday.avi" "$v/holiday.orig" || fail "the join did not rebuild the source"
 [ "$(stat -c %s "$v/holiday.001")" = 737280 ] || fail "part 1 is not 720 kb"
-[ "$(identify -format %wx%h "$work/shots/screenshot@2x.png")" = 854x502 ] ||
-  fail "the window at scale 2 is not twice its size"
 if ((${#neutral[@]})); then
   cp "$work/shots/screenshot.png" "$work/shots/screenshot@2x.png" "$root/docs/"
   echo "e2e: split through the window into 5 parts and the data file, joined them again;" \
