@@ -113,6 +113,8 @@ void QtModalDisplay::ShowError() {
   form_.Form_Load();
   if (!form_.isOpen()) return;
   dialog_->fitMessage();
+  // A screen reader reads the message with the dialog, as it reads a message box's text.
+  dialog_->setAccessibleDescription(toQString(form_.Label1.caption()));
   dialog_->exec();
   // The owner takes the keyboard back, even where no window manager hands it over.
   if (owner_ != nullptr && owner_->isVisible()) owner_->activateWindow();

@@ -29,7 +29,7 @@ export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_ACCESSIBILITY=1
 # this test's: in a mount namespace of its own, the work folder appears as /home/user/Videos.
 shown="$work/videos"
 neutral=()
-if unshare --mount --propagation private true 2>/dev/null; then
+if unshare --mount --propagation private mount -t tmpfs tmpfs /home 2>/dev/null; then
   shown=/home/user/Videos
   neutral=(unshare --mount --propagation private bash -c
     'mount -t tmpfs tmpfs /home && mkdir -p "$1" && mount --bind "$2" "$1" && shift 2 && exec "$@"'
