@@ -19,13 +19,6 @@ LABELS = sorted([
     ("Custom Size", "Custom Size"), ("Current section", "Current section progress"),
     ("Complete File", "Complete file progress")])
 
-
-def walk(node):
-    yield node
-    for child in node:
-        yield from walk(child) if child is not None else ()
-
-
 for _ in range(100):
     apps = [a for a in pyatspi.Registry.getDesktop(0) if a and a.name.lower() == "quellmark"]
     if apps:
@@ -34,11 +27,10 @@ for _ in range(100):
 apps or sys.exit("atspi: quellmark is not on the accessibility bus")
 
 names, labels, focused, untipped = [], [], None, []
-for node in walk(apps[0]):
+# What is on screen; the entries of the unit list count with the list.
+for node in pyatspi.utils.findAllDescendants(apps[0], lambda n: n.getState().contains(
+        pyatspi.STATE_SHOWING) and n.getRole() != pyatspi.ROLE_LIST_ITEM):
     states, role = node.getState(), node.getRole()
-    # The entries of the unit list count with the list.
-    if not states.contains(pyatspi.STATE_SHOWING) or role == pyatspi.ROLE_LIST_ITEM:
-        continue
     focused = node.name if states.contains(pyatspi.STATE_FOCUSED) else focused
     if states.contains(pyatspi.STATE_FOCUSABLE) or role == pyatspi.ROLE_PROGRESS_BAR:
         names.append(node.name)
