@@ -91,9 +91,10 @@ shoot screenshot@2x.png
 INNER
 )
 # -a looks for a free display from -n on; starting at a random number keeps two runs that start
-# at the same moment (another test script, say) from racing for the same one.
+# at the same moment (another test script, say) from racing for the same one. -noreset: the
+# server would reset, refusing clients for a moment, when the first program leaves.
 timeout 150 "${neutral[@]}" dbus-run-session -- \
-  xvfb-run -a -n "$((100 + RANDOM % 800))" -s "-screen 0 1024x768x24 -dpi 96" \
+  xvfb-run -a -n "$((100 + RANDOM % 800))" -s "-screen 0 1024x768x24 -dpi 96 -noreset" \
   bash -c "$inner" e2e "$program" "$shown" "$work/shots" "$root/scripts/test.d/atspi_check.py"
 
 fail() { echo "e2e: $*" >&2; exit 1; }
