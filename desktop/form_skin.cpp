@@ -323,7 +323,8 @@ void FormSkin::sync(Control& control) {
     const QString text = toQString(label->caption());
     if (auto* plain = qobject_cast<QLabel*>(&widget)) {
       plain->setText(text);
-    } else if (auto* view = qobject_cast<QTextEdit*>(&widget); view->toPlainText() != text) {
+    } else if (auto* view = qobject_cast<QTextEdit*>(&widget);
+               view != nullptr && view->toPlainText() != text) {
       view->setPlainText(text);
       view->setAccessibleName(text);
     }
@@ -354,10 +355,10 @@ void FormSkin::sync(Control& control) {
   } else if (auto* bar = dynamic_cast<ProgressBar*>(&control)) {
     static_cast<QProgressBar&>(widget).setValue(bar->value());
   }
-  if (!binding->ownName) {
-    if (const std::string* caption = captionOf(control)) {
-      widget.setAccessibleName(SpokenCaption(*caption));
-    }
+  // Every change of a name is announced to screen readers, so only a real one is made.
+  const std::string* caption = binding->ownName ? nullptr : captionOf(control);
+  if (caption != nullptr && widget.accessibleName() != SpokenCaption(*caption)) {
+    widget.setAccessibleName(SpokenCaption(*caption));
   }
   widget.setEnabled(control.enabled());
   if (widget.isHidden() == control.visible()) widget.setVisible(control.visible());
