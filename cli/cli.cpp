@@ -15,6 +15,7 @@
 #include "engine/job_state.h"
 #include "engine/part_names.h"
 #include "platform/posix_file_system.h"
+#include "platform/version.h"
 #include "window/frm_error.h"
 #include "window/frm_quellmark.h"
 
@@ -252,7 +253,7 @@ int RunCli(int argc, char** argv) {
       std::fputs(HelpText().c_str(), stdout);
       return 0;
     case CliCommand::Version:
-      std::puts("quellmark-cli 1.0");
+      std::printf("quellmark-cli %s\n", kVersion);
       return 0;
     case CliCommand::Split:
       return runSplit(args);

@@ -8,6 +8,7 @@
 #include <deque>
 
 #include <QDragEnterEvent>
+#include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,10 +20,11 @@
 #include <QTimer>
 #include <QUrl>
 
-#include "platform/posix_file_system.h"
 #include "desktop/program_resources.h"
 #include "desktop/qt_event_pump.h"
 #include "desktop/qt_shell.h"
+#include "platform/posix_file_system.h"
+#include "platform/version.h"
 
 namespace qm {
 namespace {
@@ -369,6 +371,9 @@ class DesktopProgramTest : public QObject {
     QTextBrowser* help = f.program.help.window();
     QVERIFY(help != nullptr && help->isVisible());
     QVERIFY(help->toPlainText().contains(QStringLiteral("Splitting a file")));
+    // The document is configured with the version, and its picture is built in beside it.
+    QVERIFY(help->toPlainText().contains(QStringLiteral("Quellmark v") + QLatin1String(kVersion)));
+    QVERIFY(QFile::exists(QStringLiteral(":/help/window.png")));
     f.click(f.form.cmdExit);
     QVERIFY(!f.program.window.isVisible());
   }
