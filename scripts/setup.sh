@@ -7,6 +7,7 @@ packages=(
   qt6-base-dev libgl-dev
   xvfb xauth xdotool x11-utils imagemagick
   shared-mime-info libglib2.0-bin desktop-file-utils
+  help2man man-db dpkg-dev file lintian appstream
 )
 missing=()
 for p in "${packages[@]}"; do
