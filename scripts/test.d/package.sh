@@ -23,24 +23,28 @@ lintian --fail-on error "$deb" >/dev/null 2>&1 || fail "lintian reports an error
 echo "-- the package's own files"
 dpkg-deb -x "$deb" "$work/root"
 metainfo=$work/root/usr/share/metainfo/io.github.quellmark.Quellmark.metainfo.xml
-appstreamcli validate --no-net "$metainfo" >/dev/null || fail "$(appstreamcli validate --no-net "$metainfo")"
+appstreamcli validate --no-net "$metainfo" >/dev/null ||
+  fail "$(appstreamcli validate --no-net "$metainfo")"
 desktop-file-validate "$work/root/usr/share/applications/quellmark.desktop" || fail "desktop entry"
 for page in quellmark quellmark-cli; do
-  warnings=$(MANWIDTH=80 man --warnings -l "$work/root/usr/share/man/man1/$page.1.gz" 2>&1 >/dev/null)
+  page=$work/root/usr/share/man/man1/$page.1.gz
+  warnings=$(MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)
   [ -z "$warnings" ] || fail "man $page warns: $warnings"
 done
 # Debian's triggers refresh the MIME and desktop databases; the package brings no scripts.
 scripts=$(dpkg-deb --ctrl-tarfile "$deb" | tar -t | grep -Evx '\./|\./(control|md5sums)' || true)
 [ -z "$scripts" ] || fail "control files beyond control and md5sums: $scripts"
-for got in "$(dpkg-deb -f "$deb" Version)" "$(grep -o 'release version="[^"]*"' "$metainfo" | cut -d'"' -f2)"; do
+release=$(grep -o 'release version="[^"]*"' "$metainfo" | cut -d'"' -f2)
+for got in "$(dpkg-deb -f "$deb" Version)" "$release"; do
   [ "$got" = "$version" ] || fail "version $got where CMakeLists.txt has $version"
 done
 
 echo "-- install"
 apt-get install -y -qq "./$deb" >/dev/null 2>&1 || fail "apt-get install $deb"
 files=$(dpkg -L quellmark)
-[ "$(quellmark-cli --version)" = "quellmark-cli $version" ] || fail "--version: $(quellmark-cli --version)"
-[ "$(man -w quellmark-cli)" = /usr/share/man/man1/quellmark-cli.1.gz ] || fail "man -w quellmark-cli"
+said=$(quellmark-cli --version)
+[ "$said" = "quellmark-cli $version" ] || fail "--version: $said"
+[ "$(man -w quellmark-cli)" = /usr/share/man/man1/quellmark-cli.1.gz ] || fail "man -w: no page"
 grep -q '^application/x-quellmark=.*quellmark.desktop' /usr/share/applications/mimeinfo.cache ||
   fail "the desktop database does not name the entry"
 # A user who has never started the program: only the system's folders speak.
