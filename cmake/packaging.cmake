@@ -37,15 +37,12 @@ if(QM_HELP2MAN)
   add_custom_command(
     OUTPUT ${QM_PACKAGE_OUT}/quellmark-cli.1
     COMMAND
-      ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${QM_RELEASE_EPOCH}
-      QM_PROGRAM=$<TARGET_FILE:quellmark-cli> ${QM_HELP2MAN} --no-info --section=1
-     
-      "--manual=User Commands"
+      ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${QM_RELEASE_EPOCH} ${QM_HELP2MAN} --no-info
+      --section=1 "--manual=User Commands"
       "--name=cut a file into numbered parts and put them back together"
       --include=${PROJECT_SOURCE_DIR}/man/quellmark-cli.h2m
-      --output=${QM_PACKAGE_OUT}/quellmark-cli.1 ${PROJECT_SOURCE_DIR}/man/gnu_usage.sh
+      --output=${QM_PACKAGE_OUT}/quellmark-cli.1 $<TARGET_FILE:quellmark-cli>
     DEPENDS quellmark-cli ${PROJECT_SOURCE_DIR}/man/quellmark-cli.h2m
-            ${PROJECT_SOURCE_DIR}/man/gnu_usage.sh
     VERBATIM)
   qm_gzip(${QM_PACKAGE_OUT}/quellmark-cli.1 ${QM_PACKAGE_OUT}/quellmark-cli.1.gz)
   list(APPEND QM_MAN_PAGES ${QM_PACKAGE_OUT}/quellmark-cli.1.gz)

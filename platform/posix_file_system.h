@@ -29,7 +29,7 @@ class PosixFileSystem : public FileSystem {
   std::string HomeFolder() override;
 
  private:
-  static constexpr std::size_t kBufferSize = 256 * 1024;
+  static constexpr std::size_t kBufferSize = std::size_t{256} * 1024;
   bool unnamedTemporaries_;
   bool kernelCopy_ = true;
   std::vector<char> buffer_;
