@@ -5,16 +5,18 @@
 
 #include <QApplication>
 
-#include "platform/posix_association_store.h"
-#include "platform/posix_file_system.h"
-#include "platform/process_runner.h"
 #include "desktop/desktop_program.h"
 #include "desktop/program_resources.h"
 #include "desktop/qt_event_pump.h"
 #include "desktop/qt_shell.h"
+#include "platform/posix_association_store.h"
+#include "platform/posix_file_system.h"
+#include "platform/process_runner.h"
+#include "platform/standard_streams.h"
 #include "shell/command_line.h"
 
 int main(int argc, char** argv) {
+  qm::OpenClosedStandardStreams();
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quellmark"));
   QApplication::setApplicationVersion(QStringLiteral("1.0"));

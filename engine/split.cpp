@@ -1,7 +1,7 @@
 #include "engine/split.h"
 
 #include <algorithm>
-#include <set>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -50,7 +50,11 @@ struct SplitRun {
   FileInfo sourceInfo;             // ... and its identity, to keep every output off it
   std::vector<std::string> begun;  // every part file created, in order
   bool dataFileBegun = false;
-  std::int64_t partCopied = 0;  // bytes of the current part already copied
+  std::unique_ptr<Folder> sourceFolder;  // where the source is, for its deletion
+  std::unique_ptr<Folder> destFolder;    // where the set is written
+  FileInfo sourceRead;                   // the source as it was opened
+  std::vector<FileInfo> written;         // every part as it was created
+  std::int64_t partCopied = 0;           // bytes of the current part already copied
 };
 
 // The end step, on every path: the window is ready for the next run.
@@ -78,6 +82,10 @@ bool endsInThreeDigits(const std::string& text) {
   return true;
 }
 
+constexpr const char* kDeceptive =
+    "its name holds a character that turns the text around or breaks its line unseen, so it "
+    "could pass for another name";
+
 // Why the data file could not carry this name back to the join, or "" when it can.
 std::string titleProblem(const std::string& title) {
   if (title.empty()) return "the name of the file to split is not known";
@@ -91,10 +99,34 @@ std::string titleProblem(const std::string& title) {
              "cannot hold";
     }
   }
+  if (hasDeceptiveMarks(title)) return kDeceptive;
   if (title.find('/') != std::string::npos || title.find('\\') != std::string::npos) {
     return "its name holds a \"/\" or \"\\\", which the data file cannot hold";
   }
   return {};
+}
+
+// Opens the source's folder and the set's once, so that every later step works where the run
+// began, takes the set for this run, and makes sure every name fits, all before a byte is
+// written.
+bool OpenFolders(SplitRun& run) {
+  const std::string& dest = run.request.dest;
+  try {
+    run.destFolder = run.fs.OpenFolder(folderOf(dest));
+    if (!run.fs.Claim(*run.destFolder, nameOf(dest))) {
+      throw FileError(dest, "write the set of",
+                      "another run is working on this set; try again when it has ended");
+    }
+    run.fs.CheckName(*run.destFolder, nameOf(dest));
+    for (int i = 1; i <= run.parts; ++i)
+      run.fs.CheckName(*run.destFolder, nameOf(PartName(dest, i)));
+    if (run.request.batchFile) run.fs.CheckName(*run.destFolder, nameOf(BatchFileName(dest)));
+    run.sourceFolder = run.fs.OpenFolder(folderOf(run.source));
+  } catch (const FileError& error) {
+    run.messages.Failure(std::string(error.what()) + ". Nothing was written.");
+    return false;
+  }
+  return true;
 }
 
 // The tests made before anything is written. Shows the message and returns false when one fails.
@@ -114,6 +146,10 @@ bool Admissible(SplitRun& run) {
   const FileInfo destInfo = fs.Stat(dest);
   if (charCount(dest) < 4 || endsInThreeDigits(dest) || (destInfo.exists && !destInfo.regular)) {
     run.messages.Show(kMsgNeedFiles);
+    return false;
+  }
+  if (hasDeceptiveMarks(nameOf(dest))) {
+    run.messages.Failure("Cannot write \"" + dest + "\": " + kDeceptive + ". Nothing was written.");
     return false;
   }
   if (const std::string why = titleProblem(title); !why.empty()) {
@@ -167,7 +203,7 @@ bool Admissible(SplitRun& run) {
     run.messages.Show(kMsgNeedFiles);
     return false;
   }
-  return true;
+  return OpenFolders(run);
 }
 
 // Removes what the split created. Returns "" when everything went, or says what stayed.
@@ -175,7 +211,9 @@ std::string RemoveBegun(SplitRun& run, bool withDataFile) {
   std::string left;
   auto remove = [&](const std::string& path) {
     try {
-      if (FileExists(run.fs, path)) run.fs.Remove(path);
+      if (run.fs.StatAt(*run.destFolder, nameOf(path)).exists) {
+        run.fs.RemoveAt(*run.destFolder, nameOf(path));
+      }
     } catch (const FileError& error) {
       left += " " + std::string(error.what()) + ", so it is still there.";
     }
@@ -207,17 +245,20 @@ void FailCopy(SplitRun& run, const FileError& error) {
 
 // Makes the parts and the data file durable, so deleting the source can never lose the data.
 void MakeDurable(SplitRun& run, const std::string& dataFile) {
-  std::set<std::string> folders;
   std::vector<std::string> files = run.begun;
   files.push_back(dataFile);
-  for (const std::string& path : files) {
-    auto file = run.fs.OpenRead(path);
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    // Through the folder the parts were written to, and only the very files written there.
+    auto file = run.fs.OpenReadAt(*run.destFolder, nameOf(files[i]), Follow::No);
+    const FileInfo info = file->Info();
+    if (i < run.written.size() &&
+        (info.device != run.written[i].device || info.inode != run.written[i].inode)) {
+      throw FileError(files[i], "flush to disk", "it was replaced by another file");
+    }
     file->Flush();
     file->Close();
-    folders.insert(folderOf(path));
   }
-  for (const std::string& folder : folders)
-    run.fs.SyncFolder(folder);
+  run.fs.SyncFolderAt(*run.destFolder);
 }
 
 // One block of the current part (`Counter` is its number). Returns true when the user
@@ -286,6 +327,13 @@ bool CopyParts(SplitRun& run) {
   const std::string& dest = run.request.dest;
 
   auto source = fs.OpenRead(run.source);
+  // The file opened must be the one measured; the split copies exactly what it measured.
+  run.sourceRead = source->Info();
+  if (run.sourceRead.device != run.sourceInfo.device ||
+      run.sourceRead.inode != run.sourceInfo.inode ||
+      static_cast<std::int64_t>(run.sourceRead.length) != state.SourceLength) {
+    throw FileError(run.source, "split", "it was replaced or changed after it was measured");
+  }
   host.ShowFileProgress(0);
   host.ShowPart(0);
   state.TotalDone = 0;
@@ -294,7 +342,8 @@ bool CopyParts(SplitRun& run) {
   // A data file left from an earlier run must not sit beside new parts should this run be
   // killed halfway: a join would take the mixture for a set.
   state.WorkFile = dest;
-  if (FileExists(fs, state.WorkFile)) fs.Remove(state.WorkFile);
+  Folder& folder = *run.destFolder;
+  if (fs.StatAt(folder, nameOf(dest)).exists) fs.RemoveAt(folder, nameOf(dest));
 
   bool cancelled = false;
   for (state.PartNumber = 1; state.PartNumber <= parts && !cancelled; ++state.PartNumber) {
@@ -302,9 +351,12 @@ bool CopyParts(SplitRun& run) {
     Pause(host.pump(), 1);
     // The start already made sure no part name lands on the source.
     state.WorkFile = PartName(dest, state.PartNumber);
-    if (FileExists(fs, state.WorkFile)) fs.Remove(state.WorkFile);
-    auto part = fs.Create(state.WorkFile);
+    const std::string name = nameOf(state.WorkFile);
+    if (fs.StatAt(folder, name).exists) fs.RemoveAt(folder, name);
+    // As private as the source: nobody reads a part who could not read the whole.
+    auto part = fs.CreateAt(folder, name, run.sourceRead.mode);
     run.begun.push_back(state.WorkFile);
+    run.written.push_back(part->Info());
 
     host.ShowSectionProgress(0);
     state.PartDone = 0;
@@ -339,6 +391,15 @@ void CleanUpCancel(SplitRun& run) {
   }
 }
 
+// Writes one of the set's text files, as private as the source.
+void WriteText(SplitRun& run, const std::string& name, const std::string& text) {
+  Folder& folder = *run.destFolder;
+  if (run.fs.StatAt(folder, name).exists) run.fs.RemoveAt(folder, name);
+  auto file = run.fs.CreateAt(folder, name, run.sourceRead.mode);
+  file->Write(text.data(), text.size());
+  file->Close();
+}
+
 // The data file, the deletion of the source and the batch file, in that order.
 void Finish(SplitRun& run) {
   JobState& state = run.state;
@@ -347,7 +408,7 @@ void Finish(SplitRun& run) {
   const std::string dataFile = state.WorkFile;
   try {
     run.dataFileBegun = true;
-    WriteDataFile(run.fs, dataFile, request.sourceTitle, run.parts);
+    WriteText(run, nameOf(dataFile), DataFileText(request.sourceTitle, run.parts));
   } catch (const FileError& error) {
     FailCopy(run, error);
     return;
@@ -359,7 +420,15 @@ void Finish(SplitRun& run) {
   if (run.host.DeleteWhenDone()) {
     try {
       MakeDurable(run, dataFile);
-      run.fs.Remove(run.source);
+      // Only the file that was split goes: one replaced, grown or touched since is kept.
+      const FileInfo now = run.fs.StatAt(*run.sourceFolder, nameOf(run.source));
+      const FileInfo named = run.fs.Stat(run.source);
+      // (One that is gone is left to the deletion to report.)
+      if (now.exists && !(now.link ? named : now).Unchanged(run.sourceRead)) {
+        throw FileError(run.source, "delete",
+                        "it changed while it was being split, so it was kept");
+      }
+      run.fs.RemoveAt(*run.sourceFolder, nameOf(run.source));
       sourceDeleted = true;
     } catch (const FileError& error) {
       run.messages.Failure(std::string(error.what()) + "." + complete +
@@ -372,12 +441,15 @@ void Finish(SplitRun& run) {
   if (request.batchFile) {
     const std::string batchFile = BatchFileName(request.dest);
     try {
-      WriteBatchFile(state, run.fs, request.dest, request.sourceTitle, run.parts);
+      state.WorkFile = batchFile;
+      WriteText(run, nameOf(batchFile), BatchFileText(request.sourceTitle, run.parts));
     } catch (const FileError& error) {
       std::string detail = std::string(error.what()) + "." + complete;
       detail += sourceDeleted ? " and the source was deleted" : "";
       try {
-        if (FileExists(run.fs, batchFile)) run.fs.Remove(batchFile);
+        if (run.fs.StatAt(*run.destFolder, nameOf(batchFile)).exists) {
+          run.fs.RemoveAt(*run.destFolder, nameOf(batchFile));
+        }
         detail += ", but no batch file was written.";
       } catch (const FileError& removal) {
         detail += ", but the batch file is not: " + std::string(removal.what()) + ".";

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <string>
 
 #include "platform/file_system.h"
@@ -24,6 +25,7 @@ enum class Op {
   CreateTemporary,
   Publish,
   SyncFolder,
+  OpenFolder,
   Count_
 };
 
@@ -55,6 +57,10 @@ class FaultFileSystem : public FileSystem {
     pathFragment_.clear();
   }
 
+  // Runs before every call with its kind and path: the place for a test to change the disk
+  // between two calls, as another process racing the run would.
+  std::function<void(Op, const std::string&)> before;
+
   // Raises the injected error when this call is the chosen one.
   void hit(Op op, const std::string& path);
 
@@ -69,6 +75,21 @@ class FaultFileSystem : public FileSystem {
   void Discard(File& temporary) noexcept override;
   void SyncFolder(const std::string& folder) override;
   void CreateFolder(const std::string& path) override { inner_.CreateFolder(path); }
+  std::unique_ptr<Folder> OpenFolder(const std::string& path) override;
+  FileInfo StatAt(Folder& folder, const std::string& name) override;
+  std::unique_ptr<File> OpenReadAt(Folder& folder, const std::string& name, Follow follow) override;
+  std::unique_ptr<File> CreateAt(Folder& folder, const std::string& name,
+                                 std::uint32_t mode) override;
+  void RemoveAt(Folder& folder, const std::string& name) override;
+  std::unique_ptr<File> CreateTemporaryAt(Folder& folder) override;
+  void PublishAt(File& temporary, Folder& folder, const std::string& name) override;
+  void SyncFolderAt(Folder& folder) override;
+  void CheckName(Folder& folder, const std::string& name) override {
+    inner_.CheckName(folder, name);
+  }
+  bool Claim(Folder& folder, const std::string& key) override { return inner_.Claim(folder, key); }
+  std::uint32_t Umask() override { return inner_.Umask(); }
+  std::string Resolve(const std::string& path) override { return inner_.Resolve(path); }
   std::string CurrentFolder() override { return inner_.CurrentFolder(); }
   std::string HomeFolder() override { return inner_.HomeFolder(); }
 

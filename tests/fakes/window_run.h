@@ -63,6 +63,8 @@ class Witness : public FileSystem {
     std::uint64_t Length() override { return w.guard(true, *f, &File::Length); }
     void Flush() override { w.guard(true, *f, &File::Flush); }
     void Close() override { w.guard(true, *f, &File::Close); }
+    FileInfo Info() override { return w.guard(true, *f, &File::Info); }
+    void SetMode(std::uint32_t m) override { w.guard(true, *f, &File::SetMode, m); }
     Witness& w;
     Ptr f;
   };
@@ -87,6 +89,26 @@ class Witness : public FileSystem {
   void Publish(File& t, S p) override { guard(false, fs_, &FS::Publish, in(t), p); }
   void Discard(File& t) noexcept override { fs_.Discard(in(t)); }
   void SyncFolder(S p) override { guard(false, fs_, &FS::SyncFolder, p); }
+  std::unique_ptr<Folder> OpenFolder(S p) override { return guard(false, fs_, &FS::OpenFolder, p); }
+  FileInfo StatAt(Folder& d, S n) override { return fs_.StatAt(d, n); }
+  Ptr OpenReadAt(Folder& d, S n, Follow f) override {
+    return wrap(guard(false, fs_, &FS::OpenReadAt, d, n, f));
+  }
+  Ptr CreateAt(Folder& d, S n, std::uint32_t m) override {
+    return wrap(guard(false, fs_, &FS::CreateAt, d, n, m));
+  }
+  void RemoveAt(Folder& d, S n) override { guard(false, fs_, &FS::RemoveAt, d, n); }
+  Ptr CreateTemporaryAt(Folder& d) override {
+    return wrap(guard(false, fs_, &FS::CreateTemporaryAt, d));
+  }
+  void PublishAt(File& t, Folder& d, S n) override {
+    guard(false, fs_, &FS::PublishAt, in(t), d, n);
+  }
+  void SyncFolderAt(Folder& d) override { guard(false, fs_, &FS::SyncFolderAt, d); }
+  void CheckName(Folder& d, S n) override { guard(false, fs_, &FS::CheckName, d, n); }
+  bool Claim(Folder& d, S k) override { return fs_.Claim(d, k); }
+  std::uint32_t Umask() override { return fs_.Umask(); }
+  std::string Resolve(S p) override { return fs_.Resolve(p); }
   std::string CurrentFolder() override { return fs_.CurrentFolder(); }
   std::string HomeFolder() override { return fs_.HomeFolder(); }
 };
