@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <random>
+#include <utility>
 #include <vector>
 
 namespace qm {
@@ -293,6 +294,23 @@ void PosixFileSystem::Publish(File& temporary, const std::string& path) {
     if (errno != EEXIST) fail(path, "give the joined file its name", errno);
   }
   fail(path, "give the joined file its name", EEXIST);
+}
+
+std::string PosixFileSystem::Stage(File& temporary) {
+  PosixFile& file = posix(temporary);
+  if (!file.unnamed) return std::exchange(file.tempName, {});
+  std::string folder = file.path();
+  if (!folder.ends_with('/')) folder += '/';
+  const std::string proc = "/proc/self/fd/" + std::to_string(file.fd());
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string name = folder + kTempPrefix + randomSuffix() + kTempSuffix;
+    if (::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+      file.unnamed = false;
+      return name;
+    }
+    if (errno != EEXIST) fail(folder, "give a temporary file a name in", errno);
+  }
+  fail(folder, "give a temporary file a name in", EEXIST);
 }
 
 void PosixFileSystem::Discard(File& temporary) noexcept {
