@@ -71,7 +71,7 @@ Accepts acceptsOf(CliCommand command) {
   Accepts a;
   switch (command) {
     case CliCommand::Split:
-      a.size = a.dest = a.batch = a.deleteSource = true;
+      a.size = a.dest = a.batch = a.deleteSource = a.overwrite = true;
       break;
     case CliCommand::Count:
       a.size = true;
@@ -215,6 +215,7 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
 std::string UsageText() {
   return "usage: quellmark-cli split SOURCE [--size SIZE] [--dest DATAFILE] [--batch] "
          "[--delete-source]\n"
+         "                          [--overwrite | --no-overwrite]\n"
          "       quellmark-cli count SOURCE [--size SIZE]\n"
          "       quellmark-cli join DATAFILE [--dest FILE] [--delete-parts] "
          "[--overwrite | --no-overwrite]\n"
@@ -256,8 +257,9 @@ std::string HelpText() {
          "                   written.\n"
          "  --delete-parts   join: delete the data file, the parts and the batch file once the\n"
          "                   rebuilt file is safely in place.\n"
-         "  --overwrite      join: replace the destination if it exists.\n"
-         "  --no-overwrite   join: leave an existing destination alone and stop. Without\n"
+         "  --overwrite      split: replace the files of an existing set of that name (its\n"
+         "                   data file, parts or batch file); join: replace the destination.\n"
+         "  --no-overwrite   leave the existing files alone and stop. Without\n"
          "                   either, the question is asked when standard input is a terminal\n"
          "                   and answered no otherwise.\n"
          "  -h, --help       Show this help.\n"

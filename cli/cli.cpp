@@ -170,8 +170,17 @@ constexpr const char* kJoinHint =
     "quellmark-cli: only a name ending in \"qkd\" is read as a data file; to cut a file into "
     "parts, use \"quellmark-cli split\"\n";
 
+// The answer to "the file you are about to create exists": as given, asked at a terminal, and
+// No when there is nobody to ask.
+OverwriteAnswer overwriteAnswer(const CliArguments& args) {
+  if (args.overwrite == OverwriteAnswer::Ask && ::isatty(STDIN_FILENO) != 1) {
+    return OverwriteAnswer::No;
+  }
+  return args.overwrite;
+}
+
 int runSplit(const CliArguments& args) {
-  Session s(OverwriteAnswer::No);
+  Session s(overwriteAnswer(args));
   const std::optional<Source> source = analyse(s, args.path);
   if (!source) return kMsgFailure;
   // A data file is the other kind of job: its fields stay empty, and the checks refuse them.
@@ -205,11 +214,7 @@ int runCount(const CliArguments& args) {
 }
 
 int runJoin(const CliArguments& args) {
-  OverwriteAnswer overwrite = args.overwrite;
-  if (overwrite == OverwriteAnswer::Ask && ::isatty(STDIN_FILENO) != 1) {
-    overwrite = OverwriteAnswer::No;  // nobody there to ask
-  }
-  Session s(overwrite);
+  Session s(overwriteAnswer(args));
   const std::optional<Source> source = analyse(s, args.path);
   if (!source) return kMsgFailure;
   if (!source->path.empty() && !source->set) return refuse(s, kMsgNeedFiles, kJoinHint);

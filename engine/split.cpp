@@ -10,6 +10,7 @@
 #include "engine/messages.h"
 #include "engine/part_count.h"
 #include "engine/part_names.h"
+#include "engine/publish.h"
 #include "engine/shared_routines.h"
 #include "platform/event_pump.h"
 #include "platform/file_system.h"
@@ -38,22 +39,22 @@ struct SplitRun {
         host(host),
         request(request),
         messages(state, host.display()),
-        source(request.source) {}
+        source(request.source),
+        set(fs) {}
 
   JobState& state;
   FileSystem& fs;
   RunHost& host;
   const SplitRequest& request;
   RunMessages messages;
-  std::string source;              // the file being split
-  std::int16_t parts = 0;          // the count made at the start, which the run keeps to
-  FileInfo sourceInfo;             // ... and its identity, to keep every output off it
-  std::vector<std::string> begun;  // every part file created, in order
-  bool dataFileBegun = false;
+  std::string source;                    // the file being split
+  std::int16_t parts = 0;                // the count made at the start, which the run keeps to
+  FileInfo sourceInfo;                   // ... and its identity, to keep every output off it
+  NewSet set;                            // the new set, hidden until it is whole
   std::unique_ptr<Folder> sourceFolder;  // where the source is, for its deletion
-  std::unique_ptr<Folder> destFolder;    // where the set is written
+  std::unique_ptr<Folder> destFolder;    // where the set is written, held to claim it
   FileInfo sourceRead;                   // the source as it was opened
-  std::vector<FileInfo> written;         // every part as it was created
+  ReplacedSet replaced;                  // the older set of that name, as its data file told
   std::int64_t partCopied = 0;           // bytes of the current part already copied
 };
 
@@ -106,9 +107,8 @@ std::string titleProblem(const std::string& title) {
   return {};
 }
 
-// Opens the source's folder and the set's once, so that every later step works where the run
-// began, takes the set for this run, and makes sure every name fits, all before a byte is
-// written.
+// Opens the source's folder and the set's once, takes the set for this run, and makes sure
+// every name fits, all before a byte is written.
 bool OpenFolders(SplitRun& run) {
   const std::string& dest = run.request.dest;
   try {
@@ -144,7 +144,10 @@ bool Admissible(SplitRun& run) {
   const std::string& dest = request.dest;
   const std::string& title = request.sourceTitle;
   const FileInfo destInfo = fs.Stat(dest);
-  if (charCount(dest) < 4 || endsInThreeDigits(dest) || (destInfo.exists && !destInfo.regular)) {
+  // Measured on the name alone: a shorter one would give its folder's end to the part number.
+  // A destination named like its own batch file would be overwritten by it.
+  if (charCount(nameOf(dest)) < 4 || endsInThreeDigits(dest) || dest == BatchFileName(dest) ||
+      (destInfo.exists && !destInfo.regular)) {
     run.messages.Show(kMsgNeedFiles);
     return false;
   }
@@ -157,14 +160,11 @@ bool Admissible(SplitRun& run) {
     return false;
   }
   if (request.batchFile) {
-    std::string why;
-    if (!BatchCanQuote(title)) {
-      why = "cmd cannot quote a name that holds a double quote";
-    } else if (charCount(title) < 3) {
-      why = "its part names need a name of at least three characters";
-    }
+    std::string named = title;
+    std::string why = BatchNameProblem(title);
+    if (why.empty()) why = BatchNameProblem(named = nameOf(dest));
     if (!why.empty()) {
-      run.messages.Failure("Cannot write a self-joining batch file for \"" + title + "\": " + why +
+      run.messages.Failure("Cannot write a self-joining batch file for \"" + named + "\": " + why +
                            ". Nothing was written; clear \"Create self joining batch file\" "
                            "to split the file without one.");
       return false;
@@ -203,62 +203,35 @@ bool Admissible(SplitRun& run) {
     run.messages.Show(kMsgNeedFiles);
     return false;
   }
-  return OpenFolders(run);
-}
-
-// Removes what the split created. Returns "" when everything went, or says what stayed.
-std::string RemoveBegun(SplitRun& run, bool withDataFile) {
-  std::string left;
-  auto remove = [&](const std::string& path) {
-    try {
-      if (run.fs.StatAt(*run.destFolder, nameOf(path)).exists) {
-        run.fs.RemoveAt(*run.destFolder, nameOf(path));
-      }
-    } catch (const FileError& error) {
-      left += " " + std::string(error.what()) + ", so it is still there.";
-    }
-  };
-  run.state.CleanupNumber = 0;
-  for (const std::string& part : run.begun) {
-    ++run.state.CleanupNumber;
-    run.state.PartFile = part;
-    remove(part);
+  if (!OpenFolders(run)) return false;
+  // The user's files are replaced only when the user says so.
+  bool exists = fs.Stat(dest).exists || (request.batchFile && fs.Stat(BatchFileName(dest)).exists);
+  for (int i = 1; i <= parts && !exists; ++i)
+    exists = fs.Stat(PartName(dest, i)).exists;
+  if (exists && !run.messages.CarryOn(kMsgOverwrite)) return false;
+  try {
+    run.replaced = ReadReplaced(fs, dest);
+  } catch (const FileError& error) {
+    run.messages.Failure(std::string(error.what()) + ". Nothing was written.");
+    return false;
   }
-  if (withDataFile) remove(run.request.dest);
-  return left;
+  return true;
 }
 
-// A failure while the parts or the data file were being written: leave nothing half done.
-void FailCopy(SplitRun& run, const FileError& error) {
-  const std::string left = RemoveBegun(run, run.dataFileBegun);
+// A failure while the set was being written or put in place: nothing of it stays.
+void FailCopy(SplitRun& run, FileError error) {
+  // A temporary file has no name of its own yet; the user knows it by the one it was to get.
+  if (error.path().ends_with('/'))
+    error = FileError(run.state.WorkFile, error.action(), error.reason());
+  const bool replaced = run.set.Replaced();
+  const std::string left = run.set.Abandon();
   std::string detail = std::string(error.what()) + ".";
-  if (run.begun.empty()) {
-    detail += " No part was written.";
-  } else {
-    detail += run.dataFileBegun ? " The parts and the data file were removed"
-                                : " The parts begun were removed";
-    detail += left.empty() ? "." : ", except:" + left;
-  }
+  detail += replaced ? " The older set of that name was partly replaced and is incomplete; the new "
+                       "files were removed"
+                     : " Nothing was changed: the files written so far were removed";
+  detail += left.empty() ? "." : ", except:" + left;
   detail += " The source is untouched.";
   run.messages.Failure(detail);
-}
-
-// Makes the parts and the data file durable, so deleting the source can never lose the data.
-void MakeDurable(SplitRun& run, const std::string& dataFile) {
-  std::vector<std::string> files = run.begun;
-  files.push_back(dataFile);
-  for (std::size_t i = 0; i < files.size(); ++i) {
-    // Through the folder the parts were written to, and only the very files written there.
-    auto file = run.fs.OpenReadAt(*run.destFolder, nameOf(files[i]), Follow::No);
-    const FileInfo info = file->Info();
-    if (i < run.written.size() &&
-        (info.device != run.written[i].device || info.inode != run.written[i].inode)) {
-      throw FileError(files[i], "flush to disk", "it was replaced by another file");
-    }
-    file->Flush();
-    file->Close();
-  }
-  run.fs.SyncFolderAt(*run.destFolder);
 }
 
 // One block of the current part (`Counter` is its number). Returns true when the user
@@ -325,6 +298,7 @@ bool CopyParts(SplitRun& run) {
   RunHost& host = run.host;
   FileSystem& fs = run.fs;
   const std::string& dest = run.request.dest;
+  state.CleanupNumber = 0;
 
   auto source = fs.OpenRead(run.source);
   // The file opened must be the one measured; the split copies exactly what it measured.
@@ -339,24 +313,15 @@ bool CopyParts(SplitRun& run) {
   state.TotalDone = 0;
   const std::int16_t parts = run.parts;
 
-  // A data file left from an earlier run must not sit beside new parts should this run be
-  // killed halfway: a join would take the mixture for a set.
-  state.WorkFile = dest;
-  Folder& folder = *run.destFolder;
-  if (fs.StatAt(folder, nameOf(dest)).exists) fs.RemoveAt(folder, nameOf(dest));
-
   bool cancelled = false;
   for (state.PartNumber = 1; state.PartNumber <= parts && !cancelled; ++state.PartNumber) {
     host.ShowPart(state.PartNumber);
     Pause(host.pump(), 1);
-    // The start already made sure no part name lands on the source.
+    // Written beside any older set, which stays whole until this one is.
     state.WorkFile = PartName(dest, state.PartNumber);
-    const std::string name = nameOf(state.WorkFile);
-    if (fs.StatAt(folder, name).exists) fs.RemoveAt(folder, name);
+    File& part = run.set.Begin(state.WorkFile);
     // As private as the source: nobody reads a part who could not read the whole.
-    auto part = fs.CreateAt(folder, name, run.sourceRead.mode);
-    run.begun.push_back(state.WorkFile);
-    run.written.push_back(part->Info());
+    part.SetMode(run.sourceRead.mode & ~fs.Umask());
 
     host.ShowSectionProgress(0);
     state.PartDone = 0;
@@ -369,12 +334,12 @@ bool CopyParts(SplitRun& run) {
     }
     const std::int32_t blocks = state.BlocksPerPart;
     for (state.Counter = 1; state.Counter <= blocks; ++state.Counter) {
-      if (CopyBlock(run, *source, *part)) {
+      if (CopyBlock(run, *source, part)) {
         cancelled = true;
         break;
       }
     }
-    part->Close();
+    if (!cancelled) run.set.Complete();
   }
   source->Close();
   return !cancelled;
@@ -382,7 +347,9 @@ bool CopyParts(SplitRun& run) {
 
 // The cancel clean-up: every part begun goes, and the user hears that nothing changed.
 void CleanUpCancel(SplitRun& run) {
-  const std::string left = RemoveBegun(run, false);
+  run.state.PartFile = run.state.WorkFile;
+  run.state.CleanupNumber = run.state.PartsBegun;
+  const std::string left = run.set.Abandon();
   if (left.empty()) {
     run.messages.Show(kMsgCancelled);
   } else {
@@ -391,72 +358,68 @@ void CleanUpCancel(SplitRun& run) {
   }
 }
 
-// Writes one of the set's text files, as private as the source.
-void WriteText(SplitRun& run, const std::string& name, const std::string& text) {
-  Folder& folder = *run.destFolder;
-  if (run.fs.StatAt(folder, name).exists) run.fs.RemoveAt(folder, name);
-  auto file = run.fs.CreateAt(folder, name, run.sourceRead.mode);
-  file->Write(text.data(), text.size());
-  file->Close();
+// Writes one more file of the set from `text`.
+void WriteWhole(SplitRun& run, const std::string& path, const std::string& text) {
+  run.state.WorkFile = path;
+  File& file = run.set.Begin(path);
+  file.SetMode(run.sourceRead.mode & ~run.fs.Umask());
+  file.Write(text.data(), text.size());
+  run.set.Complete();
 }
 
-// The data file, the deletion of the source and the batch file, in that order.
+// The data file and the batch file complete the set, which then replaces the older one; what
+// is left of that goes, and the source last, once the new set is on the disk.
 void Finish(SplitRun& run) {
-  JobState& state = run.state;
   const SplitRequest& request = run.request;
-  state.WorkFile = request.dest;
-  const std::string dataFile = state.WorkFile;
+  const std::string& dest = request.dest;
   try {
-    run.dataFileBegun = true;
-    WriteText(run, nameOf(dataFile), DataFileText(request.sourceTitle, run.parts));
+    WriteWhole(run, dest, DataFileText(request.sourceTitle, run.parts));
+    if (request.batchFile) {
+      WriteWhole(run, BatchFileName(dest),
+                 BatchFileText(request.sourceTitle, nameOf(dest), run.parts));
+    }
+    run.set.Publish(dest);
   } catch (const FileError& error) {
     FailCopy(run, error);
     return;
   }
 
-  const std::string complete =
-      " The " + std::to_string(run.begun.size()) + " parts and the data file are complete";
-  bool sourceDeleted = false;
-  if (run.host.DeleteWhenDone()) {
+  const bool deleteSource = run.host.DeleteWhenDone();
+  std::string detail =
+      " The " + std::to_string(run.parts) + " parts and the data file are complete";
+  try {
+    run.fs.SyncFolder(folderOf(dest));
+  } catch (const FileError& error) {
+    run.messages.Failure(std::string(error.what()) + "." + detail +
+                         (deleteSource ? ", but the source was not deleted." : "."));
+    return;
+  }
+  const std::string leftovers =
+      RemoveLeftovers(run.fs, dest, run.replaced, run.parts, request.batchFile, run.sourceInfo);
+  std::string trouble;
+  if (deleteSource) {
     try {
-      MakeDurable(run, dataFile);
-      // Only the file that was split goes: one replaced, grown or touched since is kept.
+      // Only the file that was split goes: one replaced, grown or touched since is kept. (One
+      // that is gone is left to the deletion to report.)
       const FileInfo now = run.fs.StatAt(*run.sourceFolder, nameOf(run.source));
       const FileInfo named = run.fs.Stat(run.source);
-      // (One that is gone is left to the deletion to report.)
       if (now.exists && !(now.link ? named : now).Unchanged(run.sourceRead)) {
         throw FileError(run.source, "delete",
                         "it changed while it was being split, so it was kept");
       }
       run.fs.RemoveAt(*run.sourceFolder, nameOf(run.source));
-      sourceDeleted = true;
     } catch (const FileError& error) {
-      run.messages.Failure(std::string(error.what()) + "." + complete +
-                           ", but the source was not deleted" +
-                           (request.batchFile ? " and no batch file was written." : "."));
-      return;
+      trouble = std::string(error.what()) + "." + detail + ", but the source was not deleted.";
     }
   }
-
-  if (request.batchFile) {
-    const std::string batchFile = BatchFileName(request.dest);
-    try {
-      state.WorkFile = batchFile;
-      WriteText(run, nameOf(batchFile), BatchFileText(request.sourceTitle, run.parts));
-    } catch (const FileError& error) {
-      std::string detail = std::string(error.what()) + "." + complete;
-      detail += sourceDeleted ? " and the source was deleted" : "";
-      try {
-        if (run.fs.StatAt(*run.destFolder, nameOf(batchFile)).exists) {
-          run.fs.RemoveAt(*run.destFolder, nameOf(batchFile));
-        }
-        detail += ", but no batch file was written.";
-      } catch (const FileError& removal) {
-        detail += ", but the batch file is not: " + std::string(removal.what()) + ".";
-      }
-      run.messages.Failure(detail);
-    }
+  if (!leftovers.empty()) {
+    trouble += trouble.empty() ? detail.substr(1) +
+                                     ", but of the older set of that name not "
+                                     "everything could be removed:"
+                               : " Of the older set of that name, not everything could be removed:";
+    trouble += leftovers;
   }
+  if (!trouble.empty()) run.messages.Failure(trouble);
 }
 
 }  // namespace

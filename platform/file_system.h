@@ -97,6 +97,10 @@ class FileSystem {
   virtual std::unique_ptr<File> CreateTemporary(const std::string& folder) = 0;
   // Gives a temporary file the name `path` in one atomic step, replacing what was there.
   virtual void Publish(File& temporary, const std::string& path) = 0;
+  // Gives a temporary file a hidden name of its own beside where it was made, replacing nothing,
+  // and returns that name: a staged file can then be closed and given its real name later with
+  // Rename, so a set of many files need not hold all of them open.
+  virtual std::string Stage(File& temporary) = 0;
   // Removes a temporary file that was not published; quiet, for clean-up paths.
   virtual void Discard(File& temporary) noexcept = 0;
   // Makes the names created, renamed or removed in `folder` durable.

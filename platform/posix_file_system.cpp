@@ -12,6 +12,7 @@
 #include <cstring>
 #include <memory>
 #include <random>
+#include <utility>
 #include <vector>
 
 namespace qm {
@@ -483,6 +484,26 @@ void PosixFileSystem::PublishAt(File& temporary, Folder& folder, const std::stri
     if (errno != EEXIST) fail(path, "give the joined file its name", errno);
   }
   fail(path, "give the joined file its name", EEXIST);
+}
+
+std::string PosixFileSystem::Stage(File& temporary) {
+  PosixFile& file = posix(temporary);
+  if (!file.unnamed) {
+    file.tempName.clear();
+    return file.path();
+  }
+  const std::string folder = file.path().ends_with('/') ? file.path() : file.path() + "/";
+  const int at = file.tempFolder ? file.tempFolder->fd : AT_FDCWD;
+  const std::string proc = procFolder_ + std::to_string(file.fd());
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string name = kTempPrefix + randomSuffix() + kTempSuffix;
+    if (::linkat(AT_FDCWD, proc.c_str(), at, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+      file.unnamed = false;
+      return folder + name;
+    }
+    if (errno != EEXIST) fail(folder, "give a temporary file a name in", errno);
+  }
+  fail(folder, "give a temporary file a name in", EEXIST);
 }
 
 void PosixFileSystem::Discard(File& temporary) noexcept {

@@ -24,6 +24,7 @@ class PosixFileSystem : public FileSystem {
   std::uint64_t Copy(File& from, File& to, std::uint64_t n) override;
   std::unique_ptr<File> CreateTemporary(const std::string& folder) override;
   void Publish(File& temporary, const std::string& path) override;
+  std::string Stage(File& temporary) override;
   void Discard(File& temporary) noexcept override;
   void SyncFolder(const std::string& folder) override;
   void CreateFolder(const std::string& path) override;

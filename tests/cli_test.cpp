@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -134,6 +135,13 @@ TEST_F(Cli, CountsInfoAndRefusalsPrintTheirAnswerAndTouchNothing) {
       {{"split", "big.bin", "--size", "1000b"}, 5, nullptr},
       {{"split", "big.bin", "--size", "3000mb"}, 6, nullptr},
       {{"split", "big.bin", "--dest", "nowhere/b.qkd"}, 9, "folder \""},
+      // An existing set is replaced only when the user says so, and nobody is there to say it.
+      {{"split", "data.bin", "--size", "50kb"}, 4, nullptr},
+      {{"split", "data.bin", "--size", "50kb", "--no-overwrite"}, 4, nullptr},
+      // The batch file would overwrite the data file; the name leaves nothing for its folder.
+      {{"split", "data.bin", "--dest", "out.bat", "--batch"}, 2, nullptr},
+      {{"split", "data.bin", "--dest", "nowhere/ab"}, 2, nullptr},
+      {{"split", "data.bin", "--dest", "d?t*.qkd", "--batch"}, 9, "wildcards"},
       {{}, 64, "quellmark-cli: no command given\nusage: quellmark-cli split SOURCE"},
       {{"split", "a", "--size", "3x"}, 64, "quellmark-cli: \"3x\" is not a size"},
   };
@@ -153,15 +161,52 @@ TEST_F(Cli, CountsInfoAndRefusalsPrintTheirAnswerAndTouchNothing) {
   }
 }
 
+// Ctrl-C while the new parts are being written over an older set, which comes through whole:
+// the new parts stay hidden until the set is complete. The program is interrupted as soon as
+// the first of them is complete (it then takes a hidden name); 400 parts are still to come.
+TEST_F(Cli, CtrlCLeavesAnOlderSetAsItWas) {
+  write("big.bin", JobFixture::pattern(400 * 65536 + 1));
+  ASSERT_EQ(run({"split", "big.bin", "--size", "100kb", "--batch"}).status, 0);
+  const auto before = contents();
+  const int watch = ::inotify_init1(IN_CLOEXEC);
+  ASSERT_GE(::inotify_add_watch(watch, folder.path().c_str(), IN_CREATE), 0);
+  const pid_t pid = start({"split", "big.bin", "--size", "64kb", "--overwrite"});
+  alignas(inotify_event) char events[4096];
+  bool staged = false;
+  for (int status = 0; !staged && ::waitpid(pid, &status, WNOHANG) != pid;) {
+    pollfd wait{watch, POLLIN, 0};
+    if (::poll(&wait, 1, 100) <= 0) continue;
+    const ssize_t got = ::read(watch, events, sizeof events);
+    for (char* at = events; at < events + got;) {
+      const auto* event = reinterpret_cast<const inotify_event*>(at);
+      staged = staged || (event->len > 0 && std::string(event->name).starts_with(".quellmark-"));
+      at += sizeof(inotify_event) + event->len;
+    }
+  }
+  ::close(watch);
+  ASSERT_TRUE(staged) << "the split ended before a part was complete";
+  ASSERT_EQ(::kill(pid, SIGINT), 0);
+  const Result r = finish(pid);
+  EXPECT_EQ(r.status, 7);
+  EXPECT_EQ(r.err, MessageText(7, "") + "\n");
+  EXPECT_TRUE(contents() == before);
+}
+
 // Ctrl-C, SIGTERM or SIGHUP while the parts are being written: the run stops as a confirmed
-// Cancel does. The program is held still from the moment its first part appears until the
+// Cancel does. The program is held still from the moment its first part is complete until the
 // signal is in; a signal that still came after the last block must be reported as too late.
 TEST_F(Cli, StopSignalsCancelAndRemoveThePartsBegun) {
   fs::resize_file((std::ofstream(at("big.bin")).close(), at("big.bin")), 200 << 20);
   for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
     SCOPED_TRACE(signal);
     const pid_t pid = start({"split", "big.bin", "--size", "1m"});
-    for (int status = 0; !fs::exists(at("big.001")) && ::waitpid(pid, &status, WNOHANG) == 0;) {
+    // A part is complete once it takes a hidden name.
+    const auto staged = [&] {
+      for (const auto& entry : fs::directory_iterator(at("")))
+        if (entry.path().filename().string().starts_with(".quellmark-")) return true;
+      return false;
+    };
+    for (int status = 0; !staged() && ::waitpid(pid, &status, WNOHANG) == 0;) {
     }
     ::kill(pid, SIGSTOP);
     ::kill(pid, signal);

@@ -36,7 +36,7 @@ Files CompleteSet(const std::string& bytes, std::size_t size, bool batch = false
   Files files = {{title, bytes}, {stem + "qkd", title + "\r\n" + std::to_string(n) + "\r\n"}};
   for (int i = 1; i <= n; ++i)
     files[PartName(stem + "qkd", i)] = bytes.substr((i - 1) * size, size);
-  if (batch) files[stem + "bat"] = BatchFileText(title, n);
+  if (batch) files[stem + "bat"] = BatchFileText(title, stem + "qkd", n);
   return files;
 }
 
@@ -48,8 +48,8 @@ std::vector<std::int64_t> Blocks(int n, std::int64_t last) {
 }
 
 // Every split below starts over an earlier, longer set of the same name, which it replaces
-// without asking; its old data file must be gone before the first new part is written, so
-// that a split killed halfway leaves no mixture that a join would take for a set.
+// once the user says Yes; the older set stays whole until the new one is complete, so that a
+// split stopped halfway leaves the older set as it was.
 TEST(Split, CutsEachPartIntoBlocksWithTheRemainderInItsLastBlock) {
   const auto full = Blocks(10, 87280);  // 737,280
   const std::string odd = "my film, 100% & more – ciné 文.avi";
@@ -80,9 +80,11 @@ TEST(Split, CutsEachPartIntoBlocksWithTheRemainderInItsLastBlock) {
     f.host.deleteWhenDone = c.batchAndDelete;
     std::vector<std::vector<std::int64_t>> parts;
     std::vector<std::pair<int, int>> progress;
-    bool oldDataFile = false;
+    f.display.answers = {test::Answer::Yes};
+    bool oldSetKept = true;
     f.pump.onEvents = [&](int) {
-      oldDataFile = oldDataFile || std::filesystem::exists(f.path(stem + "qkd"));
+      oldSetKept =
+          oldSetKept && f.sizeOf(stem + "qkd") == 3000000 && f.sizeOf(stem + "002") == 3000000;
       if (!f.pump.inBlockPause()) return;
       parts.resize(f.state.PartNumber);
       parts.back().push_back(f.state.BlockLength);
@@ -90,16 +92,17 @@ TEST(Split, CutsEachPartIntoBlocksWithTheRemainderInItsLastBlock) {
       if (static_cast<int>(progress.size()) == c.cancelAt) f.state.CancelPressed = true;
     };
     f.split();
-    EXPECT_EQ(f.display.codes, std::vector<int>(c.cancelAt ? 1 : 0, 8));  // success says nothing
+    // Success says nothing but the question.
+    EXPECT_EQ(f.display.codes, (c.cancelAt ? std::vector{4, 8} : std::vector{4}));
     EXPECT_EQ(parts, c.parts);
     EXPECT_EQ(progress.front(), c.first);  // fractions dropped
     EXPECT_EQ(progress.back(), (std::pair{100, 100}));
-    EXPECT_FALSE(oldDataFile);
+    EXPECT_TRUE(oldSetKept);
     Files expected = CompleteSet(bytes, c.size, c.batchAndDelete, c.title, stem);
     if (c.batchAndDelete) expected.erase(c.title);
     EXPECT_EQ(f.snapshot(), expected);
-    // Before the source went, the parts and the data file were forced to the disk.
-    EXPECT_EQ(f.fs.calls(Op::Flush), c.batchAndDelete ? static_cast<int>(c.parts.size()) + 1 : 0);
+    // Before the set took its names, all of it was forced to the disk.
+    EXPECT_EQ(f.fs.calls(Op::Flush), static_cast<int>(c.parts.size()) + 1 + c.batchAndDelete);
     f.expectIdle();  // BlockSize is 65,000 again
   }
 }
@@ -156,24 +159,22 @@ TEST(SplitRefusal, EndsWithItsMessageAndTheFolderAsItWas) {
   }
 }
 
-// What the fault matrix does not look at: after the data file, the source stays until the set
-// is on the disk, and the message says which of the last steps did not happen.
-TEST(SplitFailure, AfterTheDataFileTheSetStaysAndTheMessageSaysWhatIsMissing) {
+// What the fault matrix does not look at: once the set is in place it stays, the source stays
+// until the set is on the disk, and the message says which of the last steps did not happen.
+TEST(SplitFailure, AfterTheSetIsInPlaceItStaysAndTheMessageSaysWhatIsMissing) {
   const std::string bytes = JobFixture::pattern(2500, 3);
-  for (const auto& [flushFails, says] :
-       {std::pair{true, "complete, but the source was not deleted and no batch file was written."},
-        {false, "complete and the source was deleted, but no batch file was written."}}) {
+  for (const auto& [op, says] :
+       {std::pair{Op::SyncFolder, "complete, but the source was not deleted."},
+        {Op::Remove, "complete, but the source was not deleted."}}) {
     JobFixture f;
     Prepare(f, bytes, 1000);
     f.host.deleteWhenDone = 1;
     f.batch = 1;
-    flushFails ? f.fs.failAt(Op::Flush, 2, EIO) : f.fs.failPath(Op::Create, ".bat", EIO);
+    f.fs.failAt(op, op == Op::SyncFolder ? 2 : 1, EIO);  // the sync after the set is in place
     f.split();
     ASSERT_EQ(f.display.codes, std::vector<int>{9});
     EXPECT_NE(f.display.details[0].find(says), std::string::npos) << f.display.details[0];
-    Files expected = CompleteSet(bytes, 1000);
-    if (!flushFails) expected.erase("movie.avi");
-    EXPECT_EQ(f.snapshot(), expected);
+    EXPECT_TRUE(f.snapshot() == CompleteSet(bytes, 1000, true));
   }
 }
 

@@ -144,6 +144,12 @@ void FaultFileSystem::Publish(File& temporary, const std::string& path) {
   inner_.Publish(unwrap(temporary), path);
 }
 
+// Staging is a publication under a hidden name, and fails the way one does.
+std::string FaultFileSystem::Stage(File& temporary) {
+  hit(Op::Publish, temporary.path());
+  return inner_.Stage(unwrap(temporary));
+}
+
 void FaultFileSystem::Discard(File& temporary) noexcept {
   inner_.Discard(unwrap(temporary));
 }
