@@ -139,9 +139,6 @@ TEST(SplitRefusal, EndsWithItsMessageAndTheFolderAsItWas) {
          f.cancelAtBlock(13);
          f.display.answers = {test::Answer::Yes};
          f.fs.failPath(Op::Create, ".003", EIO); }},
-      {"an older set, kept", {4}, [](J& f) {
-         f.writeFile("movie.002", "older part two");
-         f.display.answers = {test::Answer::No}; }},
       {"an older set, and the disk full at part 2", {4, 9}, [](J& f) {
          f.writeFile("movie.qkd", "movie.avi\r\n5\r\n");
          f.display.answers = {test::Answer::Yes};
