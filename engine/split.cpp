@@ -65,6 +65,7 @@ void EndStep(JobState& state, RunHost& host) {
   host.ShowPart(RunHost::kNoPart);
   state.BlockSize = kDefaultBlockSize;
   state.CancelPressed = false;
+  state.MessageCode = 0;  // a "No" to the overwrite question is no answer to the next one
   host.ShowRunning(false);
   state.Running = false;
 }

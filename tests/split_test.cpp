@@ -139,6 +139,13 @@ TEST(SplitRefusal, EndsWithItsMessageAndTheFolderAsItWas) {
          f.cancelAtBlock(13);
          f.display.answers = {test::Answer::Yes};
          f.fs.failPath(Op::Create, ".003", EIO); }},
+      {"an older set, and the disk full at part 2", {4, 9}, [](J& f) {
+         f.writeFile("movie.qkd", "movie.avi\r\n5\r\n");
+         f.display.answers = {test::Answer::Yes};
+         f.fs.failAt(Op::Publish, 2, ENOSPC); }},
+      {"a destination named like its batch file", {2}, [](J& f) { f.dest = f.path("movie.bat"); }},
+      {"a destination whose name is too short", {2}, [](J& f) { f.dest = f.path("sub/ab"); }},
+      {"a wildcard, with the batch file", {9}, [](J& f) { f.dest = f.path("movie?.qkd"); }},
       {"cancel after the last block", {8, 7}, [](J& f) {
          f.cancelAtBlock(31);
          f.display.answers = {test::Answer::Yes}; }}};
@@ -156,6 +163,39 @@ TEST(SplitRefusal, EndsWithItsMessageAndTheFolderAsItWas) {
     EXPECT_EQ(f.display.codes, codes);
     EXPECT_EQ(f.snapshot(), before);
     f.expectIdle();
+  }
+}
+
+// A set replaced by a shorter one loses its parts past the new count, and its batch file when
+// the new split writes none; but only what its data file names, never the source.
+TEST(SplitReplacing, RemovesWhatIsLeftOfTheOlderSetAndNothingElse) {
+  const std::string bytes = JobFixture::pattern(2500, 5);
+  const std::string older = BatchFileText("movie.avi", "movie.qkd", 5);
+  // The older data file's text, the source's name, and the files left beside the new set.
+  const std::tuple<std::string, std::string, Files> cases[] = {
+      {"movie.avi\r\n5\r\n", "movie.avi", {}},
+      {"not a data file",
+       "movie.avi",
+       {{"movie.004", "4"}, {"movie.005", "5"}, {"movie.bat", older}}},
+      {"movie.avi\r\n5\r\n", "movie.005", {}}};
+  for (const auto& [text, title, left] : cases) {
+    SCOPED_TRACE(text + title);
+    JobFixture f;
+    for (const auto& [name, old] :
+         Files{{"movie.004", "4"}, {"movie.005", "5"}, {"movie.bat", older}})
+      f.writeFile(name, old);
+    f.writeFile("movie.qkd", text);
+    Prepare(f, bytes, 1000, title);
+    f.dest = f.path("movie.qkd");
+    f.display.answers = {test::Answer::Yes};
+    f.split();
+    Files expected = CompleteSet(bytes, 1000, false, title);
+    expected.erase("movie.qkd");
+    expected.merge(Files(left));
+    EXPECT_EQ(f.snapshot().size(), expected.size() + 1);  // and the new data file
+    EXPECT_TRUE(std::all_of(expected.begin(), expected.end(), [&](const auto& file) {
+      return f.readFile(file.first) == file.second;
+    }));
   }
 }
 
