@@ -136,6 +136,8 @@ note() {
 }
 
 same() { cmp -s "$1" "$2"; }
+# Compared as bytes: $(cat) would drop the data file's last line feed.
+is_old_data() { printf '%s' "$old_data" | cmp -s - "$run_dir/movie.qkd"; }
 
 # The parts a readable data file names, joined, against the source.
 data_file_ok() {
@@ -143,7 +145,7 @@ data_file_ok() {
   info=$("$cli" info "$run_dir/movie.qkd" 2>/dev/null) || return 0  # unreadable: no result
   grep -q missing <<<"$info" && return 0                            # incomplete: no result
   n=$(sed -n 's/^Parts: //p' <<<"$info")
-  if [ "$(cat "$run_dir/movie.qkd")" = "$old_data" ]; then
+  if is_old_data; then
     # The older set, still whole: the split was killed before it began to replace it.
     [ "$(cat "$run_dir/movie.001")" = "older one" ] && [ "$(cat "$run_dir/movie.002")" = "older two" ]
     return
@@ -167,7 +169,7 @@ check_split() {
   if [ -e "$run_dir/movie.bin" ]; then
     same "$run_dir/movie.bin" "$work/master.bin" || note "the source changed"
   elif [ "$del" = 1 ] && [ -s "$run_dir/movie.qkd" ] && data_file_ok &&
-       [ "$(cat "$run_dir/movie.qkd")" != "$old_data" ]; then
+       ! is_old_data; then
     :  # deleted after its set was complete
   else
     note "the source is gone without a complete set"
