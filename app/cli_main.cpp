@@ -1,8 +1,10 @@
 // quellmark-cli: the command-line front end, over the real file system.
 #include "cli/cli.h"
 #include "platform/posix_file_system.h"
+#include "platform/standard_streams.h"
 
 int main(int argc, char** argv) {
+  qm::OpenClosedStandardStreams();
   qm::PosixFileSystem fs;
   return qm::RunCli(argc, argv, fs);
 }

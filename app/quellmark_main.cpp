@@ -12,10 +12,12 @@
 #include "platform/posix_association_store.h"
 #include "platform/posix_file_system.h"
 #include "platform/process_runner.h"
+#include "platform/standard_streams.h"
 #include "platform/version.h"
 #include "shell/command_line.h"
 
 int main(int argc, char** argv) {
+  qm::OpenClosedStandardStreams();
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quellmark"));
   QApplication::setApplicationVersion(QString::fromLatin1(qm::kVersion));

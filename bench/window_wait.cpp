@@ -15,10 +15,10 @@
 
 #include <QApplication>
 
-#include "platform/posix_file_system.h"
 #include "desktop/desktop_program.h"
 #include "desktop/program_resources.h"
 #include "desktop/qt_event_pump.h"
+#include "platform/posix_file_system.h"
 
 namespace {
 
@@ -74,6 +74,37 @@ class CopyTimingFileSystem : public qm::FileSystem {
   void Discard(qm::File& temporary) noexcept override { inner_.Discard(temporary); }
   void SyncFolder(const std::string& folder) override { inner_.SyncFolder(folder); }
   void CreateFolder(const std::string& path) override { inner_.CreateFolder(path); }
+  std::unique_ptr<qm::Folder> OpenFolder(const std::string& path) override {
+    return inner_.OpenFolder(path);
+  }
+  qm::FileInfo StatAt(qm::Folder& folder, const std::string& name) override {
+    return inner_.StatAt(folder, name);
+  }
+  std::unique_ptr<qm::File> OpenReadAt(qm::Folder& folder, const std::string& name,
+                                       qm::Follow follow) override {
+    return inner_.OpenReadAt(folder, name, follow);
+  }
+  std::unique_ptr<qm::File> CreateAt(qm::Folder& folder, const std::string& name,
+                                     std::uint32_t mode) override {
+    return inner_.CreateAt(folder, name, mode);
+  }
+  void RemoveAt(qm::Folder& folder, const std::string& name) override {
+    inner_.RemoveAt(folder, name);
+  }
+  std::unique_ptr<qm::File> CreateTemporaryAt(qm::Folder& folder) override {
+    return inner_.CreateTemporaryAt(folder);
+  }
+  void PublishAt(qm::File& temporary, qm::Folder& folder, const std::string& name) override {
+    inner_.PublishAt(temporary, folder, name);
+  }
+  void SyncFolderAt(qm::Folder& folder) override { inner_.SyncFolderAt(folder); }
+  void CheckName(qm::Folder& folder, const std::string& name) override {
+    inner_.CheckName(folder, name);
+  }
+  bool Claim(qm::Folder& folder, const std::string& key) override {
+    return inner_.Claim(folder, key);
+  }
+  std::uint32_t Umask() override { return inner_.Umask(); }
   std::string CurrentFolder() override { return inner_.CurrentFolder(); }
   std::string HomeFolder() override { return inner_.HomeFolder(); }
 

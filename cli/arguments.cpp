@@ -95,6 +95,8 @@ struct Grammar {
                     "copy /b on a Windows machine without this program.");
     split->add_flag("--delete-source", into.deleteSource,
                     "Delete SOURCE once the parts and the data file are safely written.");
+    overwriting(split, "Replace the files of an existing set of that name (its data file, parts "
+                       "or batch file).");
 
     auto* count = command("count", CliCommand::Count, into, "SOURCE",
                           "Print how many parts SOURCE would make: 0 (no such file or no usable "
@@ -111,12 +113,7 @@ struct Grammar {
     join->add_flag("--delete-parts", into.deleteSource,
                    "Delete the data file, the parts and "
                    "the batch file once the rebuilt file is safely in place.");
-    auto* yes = join->add_flag("--overwrite", overwrite, "Replace the destination if it exists.");
-    auto* no = join->add_flag("--no-overwrite", keep,
-                              "Leave an existing destination alone and "
-                              "stop. Without either, the question is asked when standard input "
-                              "is a terminal and answered no otherwise.");
-    yes->excludes(no);
+    overwriting(join, "Replace the destination if it exists.");
 
     command("info", CliCommand::Info, into, "DATAFILE",
             "Print the file name and part count that DATAFILE holds, and for each part whether "
@@ -138,6 +135,15 @@ struct Grammar {
             "", "not empty"));
     sub->parse_complete_callback([&into, which] { into.command = which; });
     return sub;
+  }
+
+  void overwriting(CLI::App* sub, const char* what) {
+    auto* yes = sub->add_flag("--overwrite", overwrite, what);
+    auto* no = sub->add_flag("--no-overwrite", keep,
+                             "Leave the existing files alone and stop. Without either, the "
+                             "question is asked when standard input is a terminal and answered "
+                             "no otherwise.");
+    yes->excludes(no);
   }
 
   void size(CLI::App* sub, CliArguments& into) {

@@ -2,8 +2,10 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <variant>
@@ -27,9 +29,12 @@ namespace {
 
 constexpr int kUsageStatus = 64;
 
-// Set by Ctrl-C; the pump turns it into a click on Cancel. The one global the program has: a
-// signal handler can reach nothing else.
+// Set by Ctrl-C, and by SIGTERM and SIGHUP, which end a run the same way; the pump turns it
+// into a confirmed click on Cancel. The one global the program has: a signal handler can reach
+// nothing else.
 volatile std::sig_atomic_t interrupted = 0;
+
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 extern "C" void onInterrupt(int) {
   interrupted = 1;
@@ -45,14 +50,18 @@ class InterruptCatcher {
     action.sa_handler = onInterrupt;
     sigemptyset(&action.sa_mask);
     action.sa_flags = 0;  // no restart: a prompt waiting for input gives up on Ctrl-C
-    sigaction(SIGINT, &action, &previous_);
+    for (std::size_t i = 0; i < std::size(kStopSignals); ++i)
+      sigaction(kStopSignals[i], &action, &previous_[i]);
   }
-  ~InterruptCatcher() { sigaction(SIGINT, &previous_, nullptr); }
+  ~InterruptCatcher() {
+    for (std::size_t i = 0; i < std::size(kStopSignals); ++i)
+      sigaction(kStopSignals[i], &previous_[i], nullptr);
+  }
   InterruptCatcher(const InterruptCatcher&) = delete;
   InterruptCatcher& operator=(const InterruptCatcher&) = delete;
 
  private:
-  struct sigaction previous_ {};
+  struct sigaction previous_[std::size(kStopSignals)]{};
 };
 
 std::optional<std::string> readTerminalLine() {
@@ -139,6 +148,13 @@ int run(Session& s, const Request& request, Routine routine, bool join, bool del
     outcome = routine(s.state, s.fs, host, request);
   }
   s.progress.Clear();
+  // An interrupt nobody took came after the last point where the run could still be undone.
+  if (interrupted != 0 && (outcome.message == 0 || outcome.message == kMsgFailure)) {
+    std::fputs(
+        "quellmark-cli: the interrupt came too late to stop the run, which had already "
+        "passed the point where it could be undone\n",
+        stderr);
+  }
   return outcome.message;
 }
 
@@ -155,8 +171,17 @@ constexpr const char* kJoinHint =
     "quellmark-cli: only a name ending in \"qkd\" is read as a data file; to cut a file into "
     "parts, use \"quellmark-cli split\"\n";
 
+// The answer to "the file you are about to create exists": as given, asked at a terminal, and
+// No when there is nobody to ask.
+OverwriteAnswer overwriteAnswer(const CliArguments& args) {
+  if (args.overwrite == OverwriteAnswer::Ask && ::isatty(STDIN_FILENO) != 1) {
+    return OverwriteAnswer::No;
+  }
+  return args.overwrite;
+}
+
 int runSplit(FileSystem& fs, const CliArguments& args) {
-  Session s(fs, OverwriteAnswer::No);
+  Session s(fs, overwriteAnswer(args));
   const std::optional<Source> source = analyse(s, args.path);
   if (!source) return kMsgFailure;
   // A data file is the other kind of job: its fields stay empty, and the checks refuse them.
@@ -190,11 +215,7 @@ int runCount(FileSystem& fs, const CliArguments& args) {
 }
 
 int runJoin(FileSystem& fs, const CliArguments& args) {
-  OverwriteAnswer overwrite = args.overwrite;
-  if (overwrite == OverwriteAnswer::Ask && ::isatty(STDIN_FILENO) != 1) {
-    overwrite = OverwriteAnswer::No;  // nobody there to ask
-  }
-  Session s(fs, overwrite);
+  Session s(fs, overwriteAnswer(args));
   const std::optional<Source> source = analyse(s, args.path);
   if (!source) return kMsgFailure;
   if (!source->path.empty() && !source->set) return refuse(s, kMsgNeedFiles, kJoinHint);
@@ -234,9 +255,7 @@ int runInfo(FileSystem& fs, const CliArguments& args) {
   return 0;
 }
 
-}  // namespace
-
-int RunCli(int argc, char** argv, FileSystem& fs) {
+int runCommand(int argc, char** argv, FileSystem& fs) {
   const std::vector<std::string> words(argv + (argc > 0 ? 1 : 0), argv + argc);
   const ParsedArguments parsed = ParseArguments(words);
   if (const auto* error = std::get_if<UsageError>(&parsed)) {
@@ -261,6 +280,20 @@ int RunCli(int argc, char** argv, FileSystem& fs) {
       return runInfo(fs, args);
   }
   return kUsageStatus;
+}
+
+}  // namespace
+
+int RunCli(int argc, char** argv, FileSystem& fs) {
+  const int status = runCommand(argc, argv, fs);
+  // Output that never arrived (a full disk, a closed pipe) is a failure, not a success.
+  if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+    const int error = errno;
+    std::fprintf(stderr, "quellmark-cli: could not write the output: %s\n",
+                 error != 0 ? std::strerror(error) : "write error");
+    return kMsgFailure;
+  }
+  return status;
 }
 
 }  // namespace qm

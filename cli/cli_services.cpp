@@ -93,12 +93,22 @@ bool CliDisplay::answerOverwrite(const std::string& question) {
       break;
   }
   progress_.Clear();
-  std::fprintf(err_, "%s [y/n] ", question.c_str());
-  std::fflush(err_);
-  const std::optional<std::string> line = readLine_ ? readLine_() : std::nullopt;
-  if (!line) std::fputc('\n', err_);  // end of input: leave the terminal on a fresh line
-  std::fflush(err_);
-  return line && !line->empty() && (line->front() == 'y' || line->front() == 'Y');
+  // Only a plain yes or no counts: "yolo" is no answer, and the question comes again.
+  for (;;) {
+    std::fprintf(err_, "%s [y/n] ", question.c_str());
+    std::fflush(err_);
+    std::optional<std::string> line = readLine_ ? readLine_() : std::nullopt;
+    if (!line) {
+      std::fputc('\n', err_);  // end of input: leave the terminal on a fresh line
+      std::fflush(err_);
+      return false;
+    }
+    if (!line->empty() && line->back() == '\r') line->pop_back();
+    for (char& c : *line)
+      c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    if (*line == "y" || *line == "yes") return true;
+    if (*line == "n" || *line == "no") return false;
+  }
 }
 
 CliHost::CliHost(CliPump& pump, CliDisplay& display, ProgressLine& progress, bool join,

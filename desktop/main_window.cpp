@@ -35,19 +35,28 @@ std::vector<std::string> MainWindow::localFiles(const QMimeData* data) const {
   return files;
 }
 
+// The program only reads a dropped file, so it takes every drop as a copy. A move would tell the
+// file manager to delete the original once the drop is over.
+bool MainWindow::acceptAsCopy(QDropEvent* event) const {
+  if (!FilesDropped || localFiles(event->mimeData()).empty() ||
+      !(event->possibleActions() & Qt::CopyAction)) {
+    return false;
+  }
+  event->setDropAction(Qt::CopyAction);
+  event->accept();
+  return true;
+}
+
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
-  if (FilesDropped && !localFiles(event->mimeData()).empty()) event->acceptProposedAction();
+  acceptAsCopy(event);
 }
 
 void MainWindow::dragMoveEvent(QDragMoveEvent* event) {
-  if (FilesDropped && !localFiles(event->mimeData()).empty()) event->acceptProposedAction();
+  acceptAsCopy(event);
 }
 
 void MainWindow::dropEvent(QDropEvent* event) {
-  const std::vector<std::string> files = localFiles(event->mimeData());
-  if (!FilesDropped || files.empty()) return;
-  event->acceptProposedAction();
-  FilesDropped(files);
+  if (acceptAsCopy(event)) FilesDropped(localFiles(event->mimeData()));
 }
 
 }  // namespace qm

@@ -34,6 +34,7 @@ class MainWindow : public QWidget {
 
  private:
   std::vector<std::string> localFiles(const QMimeData* data) const;
+  bool acceptAsCopy(QDropEvent* event) const;
 };
 
 }  // namespace qm

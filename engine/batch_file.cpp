@@ -1,8 +1,6 @@
 #include "engine/batch_file.h"
 
 #include "engine/part_names.h"
-#include "engine/shared_routines.h"
-#include "platform/file_system.h"
 
 namespace qm {
 namespace {
@@ -32,16 +30,22 @@ constexpr const char* kStars = "REM ********************************************
 
 }  // namespace
 
-bool BatchCanQuote(const std::string& sourceTitle) {
-  return sourceTitle.find('"') == std::string::npos;
+std::string BatchNameProblem(const std::string& name) {
+  if (name.find('"') != std::string::npos)
+    return "cmd cannot quote a name that holds a double quote";
+  if (name.find_first_of("*?<>|:") != std::string::npos) {
+    return "cmd reads * ? < > | : in a name as wildcards, redirections or a drive, even in quotes";
+  }
+  return {};
 }
 
-std::string BatchFileText(const std::string& sourceTitle, int parts) {
+std::string BatchFileText(const std::string& sourceTitle, const std::string& dataFileName,
+                          int parts) {
   const std::string Q = "\"";
   const std::string N = percentSafe(sourceTitle);
-  const std::string D = percentSafe(DataFileTitle(sourceTitle));
+  const std::string D = percentSafe(dataFileName);
   const std::string A = kHomePage;
-  auto P = [&](int i) { return percentSafe(PartName(sourceTitle, i)); };
+  auto P = [&](int i) { return percentSafe(PartName(dataFileName, i)); };
 
   std::string text;
   auto line = [&text](const std::string& content) {
@@ -52,7 +56,7 @@ std::string BatchFileText(const std::string& sourceTitle, int parts) {
   line("@echo off");
   line("");
   line(kStars);
-  line("REM Quellmark v1.0 self-joining batch file.");
+  line(kBatchSignature);
   line("REM ");
   line("REM You may find the program that created this Split file (.qkd)");
   line("REM at " + A);
@@ -113,16 +117,6 @@ std::string BatchFileText(const std::string& sourceTitle, int parts) {
   line("set MissingFile=" + Q + Q);
   line("pause");
   return text;
-}
-
-void WriteBatchFile(JobState& state, FileSystem& fs, const std::string& dest,
-                    const std::string& sourceTitle, int parts) {
-  state.WorkFile = BatchFileName(dest);
-  if (FileExists(fs, state.WorkFile)) fs.Remove(state.WorkFile);
-  const std::string text = BatchFileText(sourceTitle, parts);
-  auto file = fs.Create(state.WorkFile);
-  file->Write(text.data(), text.size());
-  file->Close();
 }
 
 }  // namespace qm

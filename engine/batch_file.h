@@ -3,23 +3,21 @@
 
 #include <string>
 
-#include "engine/job_state.h"
-
 namespace qm {
-
-class FileSystem;
 
 // Where the program can be found; named in the batch file.
 inline constexpr const char* kHomePage = "https://github.com/quellmark/quellmark";
 
-// The whole script for `parts` parts of the file titled `sourceTitle`, lines ended by CR LF.
-std::string BatchFileText(const std::string& sourceTitle, int parts);
-// True when cmd can quote the name at all (it holds no double quote).
-bool BatchCanQuote(const std::string& sourceTitle);
+// The line that tells our batch files from any other.
+inline constexpr const char* kBatchSignature = "REM Quellmark v1.0 self-joining batch file.";
 
-// Writes the batch file beside the data file `dest` for `parts` parts of `sourceTitle`,
-// replacing an existing one.
-void WriteBatchFile(JobState& state, FileSystem& fs, const std::string& dest,
-                    const std::string& sourceTitle, int parts);
+// The whole script that joins the `parts` parts of the data file named `dataFileName` (without
+// folder) back into `sourceTitle`, lines ended by CR LF. The parts take their names from the
+// data file's, as the split gave them.
+std::string BatchFileText(const std::string& sourceTitle, const std::string& dataFileName,
+                          int parts);
+// Why cmd could not be trusted with `name` in a batch file, or "" when it can: it cannot quote
+// a double quote, and takes * ? < > | : for wildcards, redirections or a drive even in quotes.
+std::string BatchNameProblem(const std::string& name);
 
 }  // namespace qm

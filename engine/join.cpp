@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/messages.h"
 #include "engine/part_names.h"
@@ -100,6 +101,7 @@ class Joiner {
     if (state_.PartMissing != 0) return false;
 
     state_.WorkFile = request_.dest;
+    if (!OpenFolders()) return false;
     // Joining onto a file of the set would destroy an input before it is read, or delete the
     // result together with the set.
     if (DestinationIsInSet()) {
@@ -122,6 +124,44 @@ class Joiner {
       replaceAllowed_ = messages_.CarryOn(kMsgOverwrite);
       return replaceAllowed_;
     }
+    return true;
+  }
+
+  // Opens the set's folder and the destination's once: every later step goes through these
+  // handles, so a folder swapped for a link during the join changes nothing. Takes the set for
+  // this run, and looks at every part before anything is written.
+  bool OpenFolders() {
+    const std::string destName = nameOf(state_.WorkFile);
+    if (hasDeceptiveMarks(destName)) {
+      throw FileError(state_.WorkFile, "create",
+                      "its name holds a character that turns the text around or breaks its "
+                      "line unseen, so it could pass for another name");
+    }
+    setFolder_ = fs_.OpenFolder(folderOf(dataFile_));
+    if (!fs_.Claim(*setFolder_, nameOf(dataFile_))) {
+      throw FileError(dataFile_, "join the set of",
+                      "another run is working on this set; try again when it has ended");
+    }
+    destFolder_ = fs_.OpenFolder(folderOf(state_.WorkFile));
+    fs_.CheckName(*destFolder_, destName);
+    dataFileInfo_ = fs_.StatAt(*setFolder_, nameOf(dataFile_));
+
+    // A part is only ever an ordinary file of the set's folder: a link could hand over a file
+    // its reader may not see, and a pipe or a device never ends.
+    std::int64_t total = 0;
+    measured_.clear();
+    for (std::int32_t i = 1; i <= count_; ++i) {
+      const std::string name = nameOf(PartName(dataFile_, i));
+      const FileInfo info = fs_.StatAt(*setFolder_, name);
+      if (info.link || !info.regular) {
+        throw FileError(setFolder_->path() + name, "join",
+                        info.link ? "it is a symbolic link, and a part is never followed"
+                                  : "it is not an ordinary file");
+      }
+      measured_.push_back(info);
+      total += static_cast<std::int64_t>(info.length);
+    }
+    state_.JoinTotalLength = total;
     return true;
   }
 
@@ -162,14 +202,22 @@ class Joiner {
     state_.Running = true;
     stage_ = Stage::Copying;
     // Beside the destination, so that naming it the destination is a rename, never a copy.
-    temp_ = fs_.CreateTemporary(folderOf(state_.WorkFile));
+    temp_ = fs_.CreateTemporaryAt(*destFolder_);
 
     for (state_.Counter = 1; state_.Counter <= count_; ++state_.Counter) {
       state_.PartFile = PartName(dataFile_, state_.Counter);
-      std::unique_ptr<File> part = fs_.OpenRead(state_.PartFile);
+      std::unique_ptr<File> part = fs_.OpenReadAt(*setFolder_, nameOf(state_.PartFile), Follow::No);
+      // The part opened must be the one measured: one swapped since would join other bytes.
+      const FileInfo info = part->Info();
+      if (!info.Unchanged(measured_[static_cast<std::size_t>(state_.Counter - 1)])) {
+        throw FileError(state_.PartFile, "join",
+                        "it was replaced or changed after the set was measured");
+      }
+      opened_.push_back(info);
+      partsMode_ &= info.mode;
       host_.ShowPart(state_.Counter);
       Pause(host_.pump(), 1);
-      state_.JoinPartLength = static_cast<std::int64_t>(part->Length());
+      state_.JoinPartLength = static_cast<std::int64_t>(info.length);
       state_.PartDone = 0;
       partCopied_ = 0;
       state_.JoinPartLeft = state_.JoinPartLength;
@@ -181,6 +229,11 @@ class Joiner {
       } while (!cancelled && state_.JoinPartLeft != 0);
       part->Close();
       if (cancelled) return false;
+    }
+    if (state_.TotalDone != state_.JoinTotalLength) {
+      throw FileError(dataFile_, "join the set of",
+                      "the parts held " + std::to_string(state_.TotalDone) + " bytes, not the " +
+                          std::to_string(state_.JoinTotalLength) + " measured");
     }
     return true;
   }
@@ -230,34 +283,54 @@ class Joiner {
       destExists_ = true;
       if (!messages_.CarryOn(kMsgOverwrite)) return;
     }
-    destExists_ = fs_.Stat(dest).exists;
+    const FileInfo replaced = fs_.StatAt(*destFolder_, nameOf(dest));
+    destExists_ = replaced.exists;
     const bool deleteSet = host_.DeleteWhenDone();
+    // Nobody may read the joined file who could not read every part, nor a file it replaces
+    // who could not read that.
+    std::uint32_t mode = partsMode_ & ~fs_.Umask();
+    if (replaced.regular) mode &= replaced.mode;
+    temp_->SetMode(mode);
     // Whatever is replaced or deleted is gone for good; the joined bytes must be on the disk
     // before that.
     const bool somethingLost = destExists_ || deleteSet;
     if (somethingLost) temp_->Flush();
-    fs_.Publish(*temp_, dest);
+    fs_.PublishAt(*temp_, *destFolder_, nameOf(dest));
     stage_ = Stage::Published;
     fs_.Discard(*temp_);  // published: this only closes it
     temp_.reset();
-    if (somethingLost) fs_.SyncFolder(folderOf(dest));
+    if (somethingLost) fs_.SyncFolderAt(*destFolder_);
     if (!deleteSet) return;
 
     stage_ = Stage::Deleting;
-    RemovePresent(dataFile_);
+    RemoveUnchanged(nameOf(dataFile_), dataFileInfo_);
     for (std::int32_t i = 1; i <= count_; ++i) {
       state_.PartFile = PartName(dataFile_, i);
-      if (FileExists(fs_, state_.PartFile)) RemovePresent(state_.PartFile);
+      RemoveUnchanged(nameOf(state_.PartFile), opened_[static_cast<std::size_t>(i - 1)]);
     }
     // The batch file is there only when the split was asked to write one.
     state_.PartFile = state_.PartStem + "bat";
-    if (FileExists(fs_, state_.PartFile)) RemovePresent(state_.PartFile);
+    const FileInfo batch = fs_.StatAt(*setFolder_, nameOf(state_.PartFile));
+    if (batch.regular) RemoveUnchanged(nameOf(state_.PartFile), batch);
+    if (!kept_.empty()) {
+      failure_ = "\"" + dest +
+                 "\" was joined and the set deleted, except what changed after it "
+                 "was read, which was kept: " +
+                 kept_ + ".";
+    }
   }
 
-  // A file that is already gone needs no deleting.
-  void RemovePresent(const std::string& path) {
+  // Deletes `name` from the set's folder only while it is still the file that was read; a file
+  // that is already gone needs no deleting.
+  void RemoveUnchanged(const std::string& name, const FileInfo& read) {
+    const FileInfo now = fs_.StatAt(*setFolder_, name);
+    if (!now.exists) return;
+    if (!now.Unchanged(read)) {
+      kept_ += (kept_.empty() ? "\"" : ", \"") + setFolder_->path() + name + "\"";
+      return;
+    }
     try {
-      fs_.Remove(path);
+      fs_.RemoveAt(*setFolder_, name);
     } catch (const FileError& error) {
       if (error.error() != ENOENT) throw;
     }
@@ -320,7 +393,14 @@ class Joiner {
   bool cancelled_ = false;
   std::unique_ptr<File> temp_;
   std::optional<std::string> failure_;
-  std::int64_t partCopied_ = 0;  // bytes of the current part already in the joined file
+  std::int64_t partCopied_ = 0;         // bytes of the current part already in the joined file
+  std::unique_ptr<Folder> setFolder_;   // where the data file and the parts are
+  std::unique_ptr<Folder> destFolder_;  // where the joined file goes
+  FileInfo dataFileInfo_;
+  std::vector<FileInfo> measured_;  // every part as the check found it
+  std::vector<FileInfo> opened_;    // ... and as it was opened
+  std::uint32_t partsMode_ = 0777;  // the bits every part has
+  std::string kept_;                // the files of the set that changed and were not deleted
 };
 
 }  // namespace

@@ -1,7 +1,7 @@
 #include "engine/split.h"
 
 #include <algorithm>
-#include <set>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -10,6 +10,7 @@
 #include "engine/messages.h"
 #include "engine/part_count.h"
 #include "engine/part_names.h"
+#include "engine/publish.h"
 #include "engine/shared_routines.h"
 #include "platform/event_pump.h"
 #include "platform/file_system.h"
@@ -38,19 +39,23 @@ struct SplitRun {
         host(host),
         request(request),
         messages(state, host.display()),
-        source(request.source) {}
+        source(request.source),
+        set(fs) {}
 
   JobState& state;
   FileSystem& fs;
   RunHost& host;
   const SplitRequest& request;
   RunMessages messages;
-  std::string source;              // the file being split
-  std::int16_t parts = 0;          // the count made at the start, which the run keeps to
-  FileInfo sourceInfo;             // ... and its identity, to keep every output off it
-  std::vector<std::string> begun;  // every part file created, in order
-  bool dataFileBegun = false;
-  std::int64_t partCopied = 0;  // bytes of the current part already copied
+  std::string source;                    // the file being split
+  std::int16_t parts = 0;                // the count made at the start, which the run keeps to
+  FileInfo sourceInfo;                   // ... and its identity, to keep every output off it
+  NewSet set;                            // the new set, hidden until it is whole
+  std::unique_ptr<Folder> sourceFolder;  // where the source is, for its deletion
+  std::unique_ptr<Folder> destFolder;    // where the set is written, held to claim it
+  FileInfo sourceRead;                   // the source as it was opened
+  ReplacedSet replaced;                  // the older set of that name, as its data file told
+  std::int64_t partCopied = 0;           // bytes of the current part already copied
 };
 
 // The end step, on every path: the window is ready for the next run.
@@ -60,6 +65,7 @@ void EndStep(JobState& state, RunHost& host) {
   host.ShowPart(RunHost::kNoPart);
   state.BlockSize = kDefaultBlockSize;
   state.CancelPressed = false;
+  state.MessageCode = 0;  // a "No" to the overwrite question is no answer to the next one
   host.ShowRunning(false);
   state.Running = false;
 }
@@ -78,6 +84,10 @@ bool endsInThreeDigits(const std::string& text) {
   return true;
 }
 
+constexpr const char* kDeceptive =
+    "its name holds a character that turns the text around or breaks its line unseen, so it "
+    "could pass for another name";
+
 // Why the data file could not carry this name back to the join, or "" when it can.
 std::string titleProblem(const std::string& title) {
   if (title.empty()) return "the name of the file to split is not known";
@@ -91,10 +101,33 @@ std::string titleProblem(const std::string& title) {
              "cannot hold";
     }
   }
+  if (hasDeceptiveMarks(title)) return kDeceptive;
   if (title.find('/') != std::string::npos || title.find('\\') != std::string::npos) {
     return "its name holds a \"/\" or \"\\\", which the data file cannot hold";
   }
   return {};
+}
+
+// Opens the source's folder and the set's once, takes the set for this run, and makes sure
+// every name fits, all before a byte is written.
+bool OpenFolders(SplitRun& run) {
+  const std::string& dest = run.request.dest;
+  try {
+    run.destFolder = run.fs.OpenFolder(folderOf(dest));
+    if (!run.fs.Claim(*run.destFolder, nameOf(dest))) {
+      throw FileError(dest, "write the set of",
+                      "another run is working on this set; try again when it has ended");
+    }
+    run.fs.CheckName(*run.destFolder, nameOf(dest));
+    for (int i = 1; i <= run.parts; ++i)
+      run.fs.CheckName(*run.destFolder, nameOf(PartName(dest, i)));
+    if (run.request.batchFile) run.fs.CheckName(*run.destFolder, nameOf(BatchFileName(dest)));
+    run.sourceFolder = run.fs.OpenFolder(folderOf(run.source));
+  } catch (const FileError& error) {
+    run.messages.Failure(std::string(error.what()) + ". Nothing was written.");
+    return false;
+  }
+  return true;
 }
 
 // The tests made before anything is written. Shows the message and returns false when one fails.
@@ -112,8 +145,15 @@ bool Admissible(SplitRun& run) {
   const std::string& dest = request.dest;
   const std::string& title = request.sourceTitle;
   const FileInfo destInfo = fs.Stat(dest);
-  if (charCount(dest) < 4 || endsInThreeDigits(dest) || (destInfo.exists && !destInfo.regular)) {
+  // Measured on the name alone: a shorter one would give its folder's end to the part number.
+  // A destination named like its own batch file would be overwritten by it.
+  if (charCount(nameOf(dest)) < 4 || endsInThreeDigits(dest) || dest == BatchFileName(dest) ||
+      (destInfo.exists && !destInfo.regular)) {
     run.messages.Show(kMsgNeedFiles);
+    return false;
+  }
+  if (hasDeceptiveMarks(nameOf(dest))) {
+    run.messages.Failure("Cannot write \"" + dest + "\": " + kDeceptive + ". Nothing was written.");
     return false;
   }
   if (const std::string why = titleProblem(title); !why.empty()) {
@@ -121,14 +161,11 @@ bool Admissible(SplitRun& run) {
     return false;
   }
   if (request.batchFile) {
-    std::string why;
-    if (!BatchCanQuote(title)) {
-      why = "cmd cannot quote a name that holds a double quote";
-    } else if (charCount(title) < 3) {
-      why = "its part names need a name of at least three characters";
-    }
+    std::string named = title;
+    std::string why = BatchNameProblem(title);
+    if (why.empty()) why = BatchNameProblem(named = nameOf(dest));
     if (!why.empty()) {
-      run.messages.Failure("Cannot write a self-joining batch file for \"" + title + "\": " + why +
+      run.messages.Failure("Cannot write a self-joining batch file for \"" + named + "\": " + why +
                            ". Nothing was written; clear \"Create self joining batch file\" "
                            "to split the file without one.");
       return false;
@@ -167,57 +204,35 @@ bool Admissible(SplitRun& run) {
     run.messages.Show(kMsgNeedFiles);
     return false;
   }
+  if (!OpenFolders(run)) return false;
+  // The user's files are replaced only when the user says so.
+  bool exists = fs.Stat(dest).exists || (request.batchFile && fs.Stat(BatchFileName(dest)).exists);
+  for (int i = 1; i <= parts && !exists; ++i)
+    exists = fs.Stat(PartName(dest, i)).exists;
+  if (exists && !run.messages.CarryOn(kMsgOverwrite)) return false;
+  try {
+    run.replaced = ReadReplaced(fs, dest);
+  } catch (const FileError& error) {
+    run.messages.Failure(std::string(error.what()) + ". Nothing was written.");
+    return false;
+  }
   return true;
 }
 
-// Removes what the split created. Returns "" when everything went, or says what stayed.
-std::string RemoveBegun(SplitRun& run, bool withDataFile) {
-  std::string left;
-  auto remove = [&](const std::string& path) {
-    try {
-      if (FileExists(run.fs, path)) run.fs.Remove(path);
-    } catch (const FileError& error) {
-      left += " " + std::string(error.what()) + ", so it is still there.";
-    }
-  };
-  run.state.CleanupNumber = 0;
-  for (const std::string& part : run.begun) {
-    ++run.state.CleanupNumber;
-    run.state.PartFile = part;
-    remove(part);
-  }
-  if (withDataFile) remove(run.request.dest);
-  return left;
-}
-
-// A failure while the parts or the data file were being written: leave nothing half done.
-void FailCopy(SplitRun& run, const FileError& error) {
-  const std::string left = RemoveBegun(run, run.dataFileBegun);
+// A failure while the set was being written or put in place: nothing of it stays.
+void FailCopy(SplitRun& run, FileError error) {
+  // A temporary file has no name of its own yet; the user knows it by the one it was to get.
+  if (error.path().ends_with('/'))
+    error = FileError(run.state.WorkFile, error.action(), error.reason());
+  const bool replaced = run.set.Replaced();
+  const std::string left = run.set.Abandon();
   std::string detail = std::string(error.what()) + ".";
-  if (run.begun.empty()) {
-    detail += " No part was written.";
-  } else {
-    detail += run.dataFileBegun ? " The parts and the data file were removed"
-                                : " The parts begun were removed";
-    detail += left.empty() ? "." : ", except:" + left;
-  }
+  detail += replaced ? " The older set of that name was partly replaced and is incomplete; the new "
+                       "files were removed"
+                     : " Nothing was changed: the files written so far were removed";
+  detail += left.empty() ? "." : ", except:" + left;
   detail += " The source is untouched.";
   run.messages.Failure(detail);
-}
-
-// Makes the parts and the data file durable, so deleting the source can never lose the data.
-void MakeDurable(SplitRun& run, const std::string& dataFile) {
-  std::set<std::string> folders;
-  std::vector<std::string> files = run.begun;
-  files.push_back(dataFile);
-  for (const std::string& path : files) {
-    auto file = run.fs.OpenRead(path);
-    file->Flush();
-    file->Close();
-    folders.insert(folderOf(path));
-  }
-  for (const std::string& folder : folders)
-    run.fs.SyncFolder(folder);
 }
 
 // One block of the current part (`Counter` is its number). Returns true when the user
@@ -284,27 +299,30 @@ bool CopyParts(SplitRun& run) {
   RunHost& host = run.host;
   FileSystem& fs = run.fs;
   const std::string& dest = run.request.dest;
+  state.CleanupNumber = 0;
 
   auto source = fs.OpenRead(run.source);
+  // The file opened must be the one measured; the split copies exactly what it measured.
+  run.sourceRead = source->Info();
+  if (run.sourceRead.device != run.sourceInfo.device ||
+      run.sourceRead.inode != run.sourceInfo.inode ||
+      static_cast<std::int64_t>(run.sourceRead.length) != state.SourceLength) {
+    throw FileError(run.source, "split", "it was replaced or changed after it was measured");
+  }
   host.ShowFileProgress(0);
   host.ShowPart(0);
   state.TotalDone = 0;
   const std::int16_t parts = run.parts;
 
-  // A data file left from an earlier run must not sit beside new parts should this run be
-  // killed halfway: a join would take the mixture for a set.
-  state.WorkFile = dest;
-  if (FileExists(fs, state.WorkFile)) fs.Remove(state.WorkFile);
-
   bool cancelled = false;
   for (state.PartNumber = 1; state.PartNumber <= parts && !cancelled; ++state.PartNumber) {
     host.ShowPart(state.PartNumber);
     Pause(host.pump(), 1);
-    // The start already made sure no part name lands on the source.
+    // Written beside any older set, which stays whole until this one is.
     state.WorkFile = PartName(dest, state.PartNumber);
-    if (FileExists(fs, state.WorkFile)) fs.Remove(state.WorkFile);
-    auto part = fs.Create(state.WorkFile);
-    run.begun.push_back(state.WorkFile);
+    File& part = run.set.Begin(state.WorkFile);
+    // As private as the source: nobody reads a part who could not read the whole.
+    part.SetMode(run.sourceRead.mode & ~fs.Umask());
 
     host.ShowSectionProgress(0);
     state.PartDone = 0;
@@ -317,12 +335,12 @@ bool CopyParts(SplitRun& run) {
     }
     const std::int32_t blocks = state.BlocksPerPart;
     for (state.Counter = 1; state.Counter <= blocks; ++state.Counter) {
-      if (CopyBlock(run, *source, *part)) {
+      if (CopyBlock(run, *source, part)) {
         cancelled = true;
         break;
       }
     }
-    part->Close();
+    if (!cancelled) run.set.Complete();
   }
   source->Close();
   return !cancelled;
@@ -330,7 +348,9 @@ bool CopyParts(SplitRun& run) {
 
 // The cancel clean-up: every part begun goes, and the user hears that nothing changed.
 void CleanUpCancel(SplitRun& run) {
-  const std::string left = RemoveBegun(run, false);
+  run.state.PartFile = run.state.WorkFile;
+  run.state.CleanupNumber = run.state.PartsBegun;
+  const std::string left = run.set.Abandon();
   if (left.empty()) {
     run.messages.Show(kMsgCancelled);
   } else {
@@ -339,52 +359,68 @@ void CleanUpCancel(SplitRun& run) {
   }
 }
 
-// The data file, the deletion of the source and the batch file, in that order.
+// Writes one more file of the set from `text`.
+void WriteWhole(SplitRun& run, const std::string& path, const std::string& text) {
+  run.state.WorkFile = path;
+  File& file = run.set.Begin(path);
+  file.SetMode(run.sourceRead.mode & ~run.fs.Umask());
+  file.Write(text.data(), text.size());
+  run.set.Complete();
+}
+
+// The data file and the batch file complete the set, which then replaces the older one; what
+// is left of that goes, and the source last, once the new set is on the disk.
 void Finish(SplitRun& run) {
-  JobState& state = run.state;
   const SplitRequest& request = run.request;
-  state.WorkFile = request.dest;
-  const std::string dataFile = state.WorkFile;
+  const std::string& dest = request.dest;
   try {
-    run.dataFileBegun = true;
-    WriteDataFile(run.fs, dataFile, request.sourceTitle, run.parts);
+    WriteWhole(run, dest, DataFileText(request.sourceTitle, run.parts));
+    if (request.batchFile) {
+      WriteWhole(run, BatchFileName(dest),
+                 BatchFileText(request.sourceTitle, nameOf(dest), run.parts));
+    }
+    run.set.Publish(dest);
   } catch (const FileError& error) {
     FailCopy(run, error);
     return;
   }
 
-  const std::string complete =
-      " The " + std::to_string(run.begun.size()) + " parts and the data file are complete";
-  bool sourceDeleted = false;
-  if (run.host.DeleteWhenDone()) {
-    try {
-      MakeDurable(run, dataFile);
-      run.fs.Remove(run.source);
-      sourceDeleted = true;
-    } catch (const FileError& error) {
-      run.messages.Failure(std::string(error.what()) + "." + complete +
-                           ", but the source was not deleted" +
-                           (request.batchFile ? " and no batch file was written." : "."));
-      return;
-    }
+  const bool deleteSource = run.host.DeleteWhenDone();
+  std::string detail =
+      " The " + std::to_string(run.parts) + " parts and the data file are complete";
+  try {
+    run.fs.SyncFolder(folderOf(dest));
+  } catch (const FileError& error) {
+    run.messages.Failure(std::string(error.what()) + "." + detail +
+                         (deleteSource ? ", but the source was not deleted." : "."));
+    return;
   }
-
-  if (request.batchFile) {
-    const std::string batchFile = BatchFileName(request.dest);
+  const std::string leftovers =
+      RemoveLeftovers(run.fs, dest, run.replaced, run.parts, request.batchFile, run.sourceInfo);
+  std::string trouble;
+  if (deleteSource) {
     try {
-      WriteBatchFile(state, run.fs, request.dest, request.sourceTitle, run.parts);
-    } catch (const FileError& error) {
-      std::string detail = std::string(error.what()) + "." + complete;
-      detail += sourceDeleted ? " and the source was deleted" : "";
-      try {
-        if (FileExists(run.fs, batchFile)) run.fs.Remove(batchFile);
-        detail += ", but no batch file was written.";
-      } catch (const FileError& removal) {
-        detail += ", but the batch file is not: " + std::string(removal.what()) + ".";
+      // Only the file that was split goes: one replaced, grown or touched since is kept. (One
+      // that is gone is left to the deletion to report.)
+      const FileInfo now = run.fs.StatAt(*run.sourceFolder, nameOf(run.source));
+      const FileInfo named = run.fs.Stat(run.source);
+      if (now.exists && !(now.link ? named : now).Unchanged(run.sourceRead)) {
+        throw FileError(run.source, "delete",
+                        "it changed while it was being split, so it was kept");
       }
-      run.messages.Failure(detail);
+      run.fs.RemoveAt(*run.sourceFolder, nameOf(run.source));
+    } catch (const FileError& error) {
+      trouble = std::string(error.what()) + "." + detail + ", but the source was not deleted.";
     }
   }
+  if (!leftovers.empty()) {
+    trouble += trouble.empty() ? detail.substr(1) +
+                                     ", but of the older set of that name not "
+                                     "everything could be removed:"
+                               : " Of the older set of that name, not everything could be removed:";
+    trouble += leftovers;
+  }
+  if (!trouble.empty()) run.messages.Failure(trouble);
 }
 
 }  // namespace

@@ -31,10 +31,31 @@ class FileError : public std::runtime_error {
 struct FileInfo {
   bool exists = false;   // anything at all under that name (links followed)
   bool regular = false;  // an ordinary file, or a link to one
+  bool link = false;     // a symbolic link itself (only where links are not followed)
   std::uint64_t length = 0;
   std::uint64_t device = 0;
   std::uint64_t inode = 0;
+  std::int64_t modified = 0;  // nanoseconds since the epoch
+  std::uint32_t mode = 0;     // the permission bits
+
+  // The very file that was looked at before, unchanged: same file, same length, same time.
+  bool Unchanged(const FileInfo& before) const {
+    return exists && before.exists && device == before.device && inode == before.inode &&
+           length == before.length && modified == before.modified;
+  }
 };
+
+// A folder opened once. Names inside it are looked up from this handle, so a folder renamed,
+// or swapped for a link to another one, during a run changes nothing about where the run works.
+class Folder {
+ public:
+  virtual ~Folder() = default;
+  // The path it was opened by, "" or ending in "/": for messages only.
+  virtual const std::string& path() const = 0;
+};
+
+// Whether opening a name follows a symbolic link: only for the name the user gave.
+enum class Follow { No, Yes };
 
 // An open file. Destroying it closes it quietly; Close() is the checked way.
 class File {
@@ -46,6 +67,10 @@ class File {
   // Writes all `n` bytes at the current position.
   virtual void Write(const void* data, std::size_t n) = 0;
   virtual std::uint64_t Length() = 0;
+  // What the open file is (never a link): the identity to compare with later, and its mode.
+  virtual FileInfo Info() = 0;
+  // Sets the permission bits.
+  virtual void SetMode(std::uint32_t mode) = 0;
   // Forces the written bytes to the disk.
   virtual void Flush() = 0;
   virtual void Close() = 0;
@@ -72,6 +97,10 @@ class FileSystem {
   virtual std::unique_ptr<File> CreateTemporary(const std::string& folder) = 0;
   // Gives a temporary file the name `path` in one atomic step, replacing what was there.
   virtual void Publish(File& temporary, const std::string& path) = 0;
+  // Gives a temporary file a hidden name of its own beside where it was made, replacing nothing,
+  // and returns that name: a staged file can then be closed and given its real name later with
+  // Rename, so a set of many files need not hold all of them open.
+  virtual std::string Stage(File& temporary) = 0;
   // Removes a temporary file that was not published; quiet, for clean-up paths.
   virtual void Discard(File& temporary) noexcept = 0;
   // Makes the names created, renamed or removed in `folder` durable.
@@ -82,6 +111,32 @@ class FileSystem {
   virtual void CreateFolder(const std::string& path) {
     throw FileError(path, "create the folder", "not supported here");
   }
+
+  // Opens a folder, "" meaning the current one, without following a link in its last step.
+  virtual std::unique_ptr<Folder> OpenFolder(const std::string& path) = 0;
+  // The name inside `folder`, never following a link (a link answers `link`).
+  virtual FileInfo StatAt(Folder& folder, const std::string& name) = 0;
+  // Opens an ordinary file for reading without ever waiting on a pipe or a device; anything
+  // else, and a link unless `follow`, is refused.
+  virtual std::unique_ptr<File> OpenReadAt(Folder& folder, const std::string& name,
+                                           Follow follow) = 0;
+  // Creates `name` anew with `mode` (less the umask), replacing a file or a link of that name.
+  virtual std::unique_ptr<File> CreateAt(Folder& folder, const std::string& name,
+                                         std::uint32_t mode) = 0;
+  virtual void RemoveAt(Folder& folder, const std::string& name) = 0;
+  // A temporary file in `folder`, open to its owner only, as CreateTemporary.
+  virtual std::unique_ptr<File> CreateTemporaryAt(Folder& folder) = 0;
+  virtual void PublishAt(File& temporary, Folder& folder, const std::string& name) = 0;
+  virtual void SyncFolderAt(Folder& folder) = 0;
+  // Refuses, as a FileError, a name that the folder's file system cannot hold.
+  virtual void CheckName(Folder& folder, const std::string& name) = 0;
+  // Claims `key` within `folder` for as long as the folder stays open; false when another open
+  // of it holds the claim. The system drops a claim when its holder ends, however it ends.
+  virtual bool Claim(Folder& folder, const std::string& key) = 0;
+  // The permission bits new files do not get.
+  virtual std::uint32_t Umask() = 0;
+  // The file a path names, links followed; the path itself when it does not exist.
+  virtual std::string Resolve(const std::string& path) { return path; }
 
   virtual std::string CurrentFolder() = 0;
   virtual std::string HomeFolder() = 0;

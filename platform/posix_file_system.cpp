@@ -10,7 +10,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <random>
+#include <utility>
 #include <vector>
 
 namespace qm {
@@ -28,6 +30,45 @@ std::string reasonOf(int error) {
 // A temporary file's name marks it as ours, so nobody takes a leftover for a result.
 constexpr const char* kTempPrefix = ".quellmark-";
 constexpr const char* kTempSuffix = ".qkt";
+
+FileInfo infoOf(const struct stat& st) {
+  FileInfo info;
+  info.exists = true;
+  info.regular = S_ISREG(st.st_mode);
+  info.link = S_ISLNK(st.st_mode);
+  info.length = static_cast<std::uint64_t>(st.st_size);
+  info.device = static_cast<std::uint64_t>(st.st_dev);
+  info.inode = static_cast<std::uint64_t>(st.st_ino);
+  info.modified = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  info.mode = static_cast<std::uint32_t>(st.st_mode & 07777);
+  return info;
+}
+
+// An open folder's descriptor, shared by the folder and the temporary files made in it.
+struct FolderHandle {
+  explicit FolderHandle(int fd) : fd(fd) {}
+  ~FolderHandle() { ::close(fd); }
+  FolderHandle(const FolderHandle&) = delete;
+  FolderHandle& operator=(const FolderHandle&) = delete;
+  int fd;
+};
+
+class PosixFolder : public Folder {
+ public:
+  PosixFolder(std::string path, int fd)
+      : path_(std::move(path)), handle_(std::make_shared<FolderHandle>(fd)) {}
+  const std::string& path() const override { return path_; }
+  int fd() const { return handle_->fd; }
+  const std::shared_ptr<FolderHandle>& handle() const { return handle_; }
+
+ private:
+  std::string path_;
+  std::shared_ptr<FolderHandle> handle_;
+};
+
+PosixFolder& posix(Folder& folder) {
+  return dynamic_cast<PosixFolder&>(folder);
+}
 
 class PosixFile : public File {
  public:
@@ -73,6 +114,18 @@ class PosixFile : public File {
     return static_cast<std::uint64_t>(st.st_size);
   }
 
+  FileInfo Info() override {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) fail(path_, "measure", errno);
+    return infoOf(st);
+  }
+
+  void SetMode(std::uint32_t mode) override {
+    if (::fchmod(fd_, static_cast<mode_t>(mode & 07777)) != 0) {
+      fail(path_, "set the permissions of", errno);
+    }
+  }
+
   void Flush() override {
     if (::fsync(fd_) != 0) fail(path_, "flush to disk", errno);
   }
@@ -85,9 +138,11 @@ class PosixFile : public File {
     if (::close(fd) != 0 && errno != EINTR) fail(path_, "close", errno);
   }
 
-  // A named temporary file (when the system cannot make an unnamed one) keeps its name here.
+  // A named temporary file (when the system cannot make an unnamed one) keeps its name here,
+  // relative to its own handle on the folder it was made in.
   std::string tempName;
   bool unnamed = false;
+  std::shared_ptr<FolderHandle> tempFolder;
 
  private:
   std::string path_;
@@ -105,10 +160,6 @@ std::string randomSuffix() {
   for (int i = 0; i < 10; ++i)
     out += kChars[device() % (sizeof(kChars) - 1)];
   return out;
-}
-
-std::string folderOrDot(const std::string& folder) {
-  return folder.empty() ? "." : folder;
 }
 
 }  // namespace
@@ -135,55 +186,138 @@ std::string nameOf(const std::string& path) {
 }
 
 FileInfo PosixFileSystem::Stat(const std::string& path) {
-  FileInfo info;
   struct stat st {};
-  if (path.empty() || ::stat(path.c_str(), &st) != 0) return info;
-  info.exists = true;
-  info.regular = S_ISREG(st.st_mode);
-  info.length = static_cast<std::uint64_t>(st.st_size);
-  info.device = static_cast<std::uint64_t>(st.st_dev);
-  info.inode = static_cast<std::uint64_t>(st.st_ino);
+  if (path.empty() || ::stat(path.c_str(), &st) != 0) return {};
+  FileInfo info = infoOf(st);
+  info.link = false;
   return info;
 }
 
-std::unique_ptr<File> PosixFileSystem::OpenRead(const std::string& path) {
+namespace {
+
+// Opens `name` relative to `at` for reading. A pipe or a device would block the open or the
+// reads forever, so the open never waits, and only an ordinary file is kept.
+std::unique_ptr<PosixFile> openForReading(int at, const std::string& name, const std::string& path,
+                                          bool follow) {
+  const int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | (follow ? 0 : O_NOFOLLOW);
   int fd;
   do {
-    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    fd = ::openat(at, name.c_str(), flags);
   } while (fd < 0 && errno == EINTR);
-  if (fd < 0) fail(path, "open for reading", errno);
-  struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-    ::close(fd);
-    fail(path, "open for reading", EISDIR);
+  if (fd < 0 && errno == ELOOP && !follow) {
+    throw FileError(path, "open for reading", "it is a symbolic link, which is not followed here");
   }
+  if (fd < 0) fail(path, "open for reading", errno);
+  auto file = std::make_unique<PosixFile>(path, fd);
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) fail(path, "open for reading", errno);
+  if (S_ISDIR(st.st_mode)) fail(path, "open for reading", EISDIR);
+  if (!S_ISREG(st.st_mode)) {
+    throw FileError(path, "open for reading", "it is not an ordinary file");
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   // Split and join read front to back once; tell the kernel to read ahead generously.
   ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-  return std::make_unique<PosixFile>(path, fd);
+  return file;
 }
 
-std::unique_ptr<File> PosixFileSystem::Create(const std::string& path) {
-  // Never through a symbolic link: one of the output's name, even one that points nowhere,
-  // would send the bytes into another folder. Such a link is replaced, as a file would be.
-  const auto open = [&path](int flags) {
+// Creates `name` relative to `at`, never through a symbolic link: one of the output's name, even
+// one that points nowhere, would send the bytes into another folder. Such a link is replaced, as
+// a file would be. A pipe or a device of that name is refused, never written into.
+std::unique_ptr<PosixFile> createFile(int at, const std::string& name, const std::string& path,
+                                      std::uint32_t mode, std::uint32_t umask) {
+  const auto open = [&](int flags) {
     int fd;
     do {
-      fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | flags, 0666);
+      fd = ::openat(at, name.c_str(),
+                    O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | flags,
+                    static_cast<mode_t>(mode & 0777));
     } while (fd < 0 && errno == EINTR);
     return fd;
   };
-  int fd = open(O_TRUNC);
+  int fd = open(0);
   if (fd < 0 && errno == ELOOP) {
     struct stat st {};
-    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-      if (::unlink(path.c_str()) != 0) fail(path, "replace the link", errno);
+    if (::fstatat(at, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode)) {
+      if (::unlinkat(at, name.c_str(), 0) != 0) fail(path, "replace the link", errno);
       fd = open(O_EXCL);
     } else {
       errno = ELOOP;
     }
   }
+  if (fd < 0 && errno == ENXIO) {
+    throw FileError(path, "create", "a pipe or a device has that name");
+  }
   if (fd < 0) fail(path, "create", errno);
-  return std::make_unique<PosixFile>(path, fd);
+  auto file = std::make_unique<PosixFile>(path, fd);
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) fail(path, "create", errno);
+  if (!S_ISREG(st.st_mode)) throw FileError(path, "create", "a pipe or a device has that name");
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  if (::ftruncate(fd, 0) != 0) fail(path, "create", errno);
+  // A file that was there keeps its old bits unless told.
+  if ((st.st_mode & 07777) != (mode & 0777 & ~umask)) file->SetMode(mode & 0777 & ~umask);
+  return file;
+}
+
+std::string withoutTrailingSlash(std::string path) {
+  while (path.size() > 1 && path.back() == '/')
+    path.pop_back();
+  return path.empty() ? "." : path;
+}
+
+std::unique_ptr<PosixFolder> openFolder(const std::string& path, bool follow) {
+  const std::string where = withoutTrailingSlash(path);
+  int fd;
+  do {
+    fd = ::open(where.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (follow ? 0 : O_NOFOLLOW));
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0 && errno == ENOTDIR && !follow) {
+    struct stat st {};
+    if (::lstat(where.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+      throw FileError(where, "open the folder",
+                      "it is a symbolic link, which is not followed here");
+    }
+  }
+  if (fd < 0 && errno == ELOOP && !follow) {
+    throw FileError(where, "open the folder", "it is a symbolic link, which is not followed here");
+  }
+  if (fd < 0) fail(where, "open the folder", errno);
+  std::string shown = path;
+  if (!shown.empty() && !shown.ends_with("/")) shown += "/";
+  return std::make_unique<PosixFolder>(shown, fd);
+}
+
+std::uint32_t readUmask() {
+  // The kernel says it without our changing it; only without /proc is it set and put back.
+  if (std::FILE* status = std::fopen("/proc/self/status", "re")) {
+    char line[256];
+    unsigned value = 0;
+    bool found = false;
+    while (!found && std::fgets(line, sizeof line, status) != nullptr) {
+      found = std::sscanf(line, "Umask: %o", &value) == 1;
+    }
+    std::fclose(status);
+    if (found) return value & 0777;
+  }
+  const mode_t mask = ::umask(022);
+  ::umask(mask);
+  return static_cast<std::uint32_t>(mask) & 0777;
+}
+
+}  // namespace
+
+PosixFileSystem::PosixFileSystem(bool unnamedTemporaries, std::string procFolder)
+    : unnamedTemporaries_(unnamedTemporaries),
+      procFolder_(std::move(procFolder)),
+      umask_(readUmask()) {}
+
+std::unique_ptr<File> PosixFileSystem::OpenRead(const std::string& path) {
+  return openForReading(AT_FDCWD, path, path, true);
+}
+
+std::unique_ptr<File> PosixFileSystem::Create(const std::string& path) {
+  return createFile(AT_FDCWD, path, path, 0666, umask_);
 }
 
 void PosixFileSystem::Remove(const std::string& path) {
@@ -237,55 +371,112 @@ std::uint64_t PosixFileSystem::Copy(File& from, File& to, std::uint64_t n) {
   return done;
 }
 
+std::unique_ptr<Folder> PosixFileSystem::OpenFolder(const std::string& path) {
+  return openFolder(path, false);
+}
+
+FileInfo PosixFileSystem::StatAt(Folder& folder, const std::string& name) {
+  struct stat st {};
+  if (name.empty() || ::fstatat(posix(folder).fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    return {};
+  }
+  return infoOf(st);
+}
+
+std::unique_ptr<File> PosixFileSystem::OpenReadAt(Folder& folder, const std::string& name,
+                                                  Follow follow) {
+  return openForReading(posix(folder).fd(), name, folder.path() + name, follow == Follow::Yes);
+}
+
+std::unique_ptr<File> PosixFileSystem::CreateAt(Folder& folder, const std::string& name,
+                                                std::uint32_t mode) {
+  return createFile(posix(folder).fd(), name, folder.path() + name, mode, umask_);
+}
+
+void PosixFileSystem::RemoveAt(Folder& folder, const std::string& name) {
+  if (::unlinkat(posix(folder).fd(), name.c_str(), 0) != 0) {
+    fail(folder.path() + name, "delete", errno);
+  }
+}
+
 std::unique_ptr<File> PosixFileSystem::CreateTemporary(const std::string& folder) {
-  const std::string where = folderOrDot(folder);
+  // The user's own configuration folder may well be a link; a temporary file goes where it leads.
+  auto where = openFolder(folder, true);
+  return CreateTemporaryAt(*where);
+}
+
+std::unique_ptr<File> PosixFileSystem::CreateTemporaryAt(Folder& folder) {
+  PosixFolder& where = posix(folder);
+  const std::string shown = folder.path().empty() ? "." : folder.path();
+  // An unnamed file can only be given a name through /proc; without it, take the named way at
+  // once rather than copy everything and then fail to name the result.
+  const bool unnamed = unnamedTemporaries_ && ::access(procFolder_.c_str(), X_OK) == 0;
 #ifdef O_TMPFILE
   int fd = -1;
   errno = EOPNOTSUPP;
-  while (unnamedTemporaries_) {
-    fd = ::open(where.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  while (unnamed) {
+    fd = ::openat(where.fd(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
     if (fd >= 0 || errno != EINTR) break;
   }
   if (fd >= 0) {
-    auto file = std::make_unique<PosixFile>(where, fd);
+    auto file = std::make_unique<PosixFile>(shown, fd);
     file->unnamed = true;
+    file->tempFolder = where.handle();
     return file;
   }
   // Only a file system that lacks unnamed files falls through to a named one.
   if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
-    fail(where, "create a temporary file in", errno);
+    fail(shown, "create a temporary file in", errno);
   }
+#else
+  (void)unnamed;
 #endif
   for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string name = folder + kTempPrefix + randomSuffix() + kTempSuffix;
-    int named = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    std::string name = kTempPrefix + randomSuffix() + kTempSuffix;
+    // Open to its owner only while it fills: the final bits are set when it is published.
+    int named = ::openat(where.fd(), name.c_str(),
+                         O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (named >= 0) {
-      auto file = std::make_unique<PosixFile>(name, named);
+      auto file = std::make_unique<PosixFile>(folder.path() + name, named);
       file->tempName = name;
+      file->tempFolder = where.handle();
       return file;
     }
-    if (errno != EEXIST && errno != EINTR) fail(where, "create a temporary file in", errno);
+    if (errno != EEXIST && errno != EINTR) fail(shown, "create a temporary file in", errno);
   }
-  fail(where, "create a temporary file in", EEXIST);
+  fail(shown, "create a temporary file in", EEXIST);
 }
 
 void PosixFileSystem::Publish(File& temporary, const std::string& path) {
+  auto folder = openFolder(folderOf(path), true);
+  PublishAt(temporary, *folder, nameOf(path));
+}
+
+void PosixFileSystem::PublishAt(File& temporary, Folder& folder, const std::string& name) {
   PosixFile& file = posix(temporary);
+  const int to = posix(folder).fd();
+  const std::string path = folder.path() + name;
+  const auto rename = [&](int from, const std::string& fromName) {
+    if (::renameat(from, fromName.c_str(), to, name.c_str()) != 0) {
+      const int error = errno;
+      throw FileError(path, "rename \"" + fromName + "\" to", error);
+    }
+  };
   if (!file.unnamed) {
-    Rename(file.tempName, path);
+    rename(file.tempFolder ? file.tempFolder->fd : AT_FDCWD, file.tempName);
     file.tempName.clear();
     return;
   }
   // An unnamed file cannot replace a name directly: give it a name of its own first, then
   // rename that over the destination in one step.
-  const std::string proc = "/proc/self/fd/" + std::to_string(file.fd());
+  const std::string proc = procFolder_ + std::to_string(file.fd());
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string name = folderOf(path) + kTempPrefix + randomSuffix() + kTempSuffix;
-    if (::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+    const std::string temp = kTempPrefix + randomSuffix() + kTempSuffix;
+    if (::linkat(AT_FDCWD, proc.c_str(), to, temp.c_str(), AT_SYMLINK_FOLLOW) == 0) {
       try {
-        Rename(name, path);
+        rename(to, temp);
       } catch (...) {
-        ::unlink(name.c_str());
+        ::unlinkat(to, temp.c_str(), 0);
         throw;
       }
       return;
@@ -293,6 +484,26 @@ void PosixFileSystem::Publish(File& temporary, const std::string& path) {
     if (errno != EEXIST) fail(path, "give the joined file its name", errno);
   }
   fail(path, "give the joined file its name", EEXIST);
+}
+
+std::string PosixFileSystem::Stage(File& temporary) {
+  PosixFile& file = posix(temporary);
+  if (!file.unnamed) {
+    file.tempName.clear();
+    return file.path();
+  }
+  const std::string folder = file.path().ends_with('/') ? file.path() : file.path() + "/";
+  const int at = file.tempFolder ? file.tempFolder->fd : AT_FDCWD;
+  const std::string proc = procFolder_ + std::to_string(file.fd());
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string name = kTempPrefix + randomSuffix() + kTempSuffix;
+    if (::linkat(AT_FDCWD, proc.c_str(), at, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+      file.unnamed = false;
+      return folder + name;
+    }
+    if (errno != EEXIST) fail(folder, "give a temporary file a name in", errno);
+  }
+  fail(folder, "give a temporary file a name in", EEXIST);
 }
 
 void PosixFileSystem::Discard(File& temporary) noexcept {
@@ -304,20 +515,67 @@ void PosixFileSystem::Discard(File& temporary) noexcept {
     // Nothing was published; a failed close loses nothing.
   }
   if (!file->tempName.empty()) {
-    ::unlink(file->tempName.c_str());
+    ::unlinkat(file->tempFolder ? file->tempFolder->fd : AT_FDCWD, file->tempName.c_str(), 0);
     file->tempName.clear();
   }
 }
 
 void PosixFileSystem::SyncFolder(const std::string& folder) {
-  const std::string where = folderOrDot(folder);
-  const int fd = ::open(where.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) fail(where, "open the folder", errno);
-  const int result = ::fsync(fd);
+  auto where = openFolder(folder, true);
+  SyncFolderAt(*where);
+}
+
+void PosixFileSystem::SyncFolderAt(Folder& folder) {
+  const int result = ::fsync(posix(folder).fd());
   const int error = errno;
-  ::close(fd);
   // Some file systems cannot sync a folder at all; that is no reason to fail the work.
-  if (result != 0 && error != EINVAL && error != EROFS) fail(where, "flush to disk", error);
+  if (result != 0 && error != EINVAL && error != EROFS) {
+    fail(withoutTrailingSlash(folder.path()), "flush to disk", error);
+  }
+}
+
+void PosixFileSystem::CheckName(Folder& folder, const std::string& name) {
+  const long nameMax = ::fpathconf(posix(folder).fd(), _PC_NAME_MAX);
+  const std::size_t limit = nameMax > 0 ? static_cast<std::size_t>(nameMax) : NAME_MAX;
+  if (name.size() > limit || (folder.path() + name).size() >= PATH_MAX) {
+    throw FileError(folder.path() + name, "use the name",
+                    "it is longer than the file system allows");
+  }
+}
+
+bool PosixFileSystem::Claim(Folder& folder, const std::string& key) {
+  // A read lock on one byte of the folder, at an offset drawn from the key, marks the claim; a
+  // folder opened for reading can carry no write lock. Each run sets its own mark first and only
+  // then looks for another's, so of two runs that start together at least one sees the other.
+  std::uint64_t hash = 1469598103934665603ull;
+  for (const unsigned char c : key)
+    hash = (hash ^ c) * 1099511628211ull;
+  struct flock mark {};
+  mark.l_type = F_RDLCK;
+  mark.l_whence = SEEK_SET;
+  mark.l_start = static_cast<off_t>(hash >> 2);
+  mark.l_len = 1;
+  const int fd = posix(folder).fd();
+  if (::fcntl(fd, F_OFD_SETLK, &mark) != 0) return true;  // no locks here: nothing to go by
+  struct flock other = mark;
+  other.l_type = F_WRLCK;
+  if (::fcntl(fd, F_OFD_GETLK, &other) != 0) return true;
+  if (other.l_type == F_UNLCK) return true;
+  mark.l_type = F_UNLCK;
+  ::fcntl(fd, F_OFD_SETLK, &mark);
+  return false;
+}
+
+std::uint32_t PosixFileSystem::Umask() {
+  return umask_;
+}
+
+std::string PosixFileSystem::Resolve(const std::string& path) {
+  char* real = ::realpath(path.c_str(), nullptr);
+  if (real == nullptr) return path;
+  std::string out = real;
+  std::free(real);
+  return out;
 }
 
 void PosixFileSystem::CreateFolder(const std::string& path) {

@@ -115,4 +115,15 @@ std::string fromWindows1252(const std::string& bytes) {
   return out;
 }
 
+bool hasDeceptiveMarks(const std::string& utf8) {
+  for (std::size_t i = 0; i + 2 < utf8.size(); ++i) {
+    if (static_cast<unsigned char>(utf8[i]) != 0xE2) continue;
+    const auto second = static_cast<unsigned char>(utf8[i + 1]);
+    const auto third = static_cast<unsigned char>(utf8[i + 2]);
+    if (second == 0x80 && third >= 0xA8 && third <= 0xAE) return true;  // U+2028 to U+202E
+    if (second == 0x81 && third >= 0xA6 && third <= 0xA9) return true;  // U+2066 to U+2069
+  }
+  return false;
+}
+
 }  // namespace qm

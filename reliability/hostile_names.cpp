@@ -22,10 +22,10 @@ int cli(const std::string& folder, const std::string& args) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// Window: through the window, with the batch file unless cmd cannot quote the name (a double
-// quote). LinkedSource: the source is a link to a file elsewhere. LinkedOutputs: links named
-// like the outputs point to a file elsewhere or to nothing. Relative: given to quellmark-cli as
-// a path relative to its current folder.
+// Window: through the window, with the batch file unless cmd cannot be trusted with the name (a
+// double quote, a wildcard, a redirection or a colon). LinkedSource: the source is a link to a file
+// elsewhere. LinkedOutputs: links named like the outputs point to a file elsewhere or to nothing.
+// Relative: given to quellmark-cli as a path relative to its current folder.
 enum How { Window, LinkedSource, LinkedOutputs, Relative };
 
 TEST(HostileNames, NamesComeBackWholeThroughSplitAndJoinWithNothingElseChanged) {
@@ -47,7 +47,7 @@ TEST(HostileNames, NamesComeBackWholeThroughSplitAndJoinWithNothingElseChanged) 
   // clang-format on
   for (const auto& [name, how] : names) {
     SCOPED_TRACE(name.substr(0, 40));
-    const bool quote = has(name, "\"");
+    const bool quote = name.find_first_of("\"*?<>|:") != std::string::npos;
     WindowRun r({false, true, how != Relative}, std::filesystem::path(name).lexically_normal(),
                 2500, 1000);
     auto link = [&](const std::string& from, const std::string& to) {

@@ -63,6 +63,8 @@ class Witness : public FileSystem {
     std::uint64_t Length() override { return w.guard(true, *f, &File::Length); }
     void Flush() override { w.guard(true, *f, &File::Flush); }
     void Close() override { w.guard(true, *f, &File::Close); }
+    FileInfo Info() override { return w.guard(true, *f, &File::Info); }
+    void SetMode(std::uint32_t m) override { w.guard(true, *f, &File::SetMode, m); }
     Witness& w;
     Ptr f;
   };
@@ -85,8 +87,29 @@ class Witness : public FileSystem {
     return guard(true, fs_, &FS::Copy, in(a), in(b), n);
   }
   void Publish(File& t, S p) override { guard(false, fs_, &FS::Publish, in(t), p); }
+  std::string Stage(File& t) override { return guard(false, fs_, &FS::Stage, in(t)); }
   void Discard(File& t) noexcept override { fs_.Discard(in(t)); }
   void SyncFolder(S p) override { guard(false, fs_, &FS::SyncFolder, p); }
+  std::unique_ptr<Folder> OpenFolder(S p) override { return guard(false, fs_, &FS::OpenFolder, p); }
+  FileInfo StatAt(Folder& d, S n) override { return fs_.StatAt(d, n); }
+  Ptr OpenReadAt(Folder& d, S n, Follow f) override {
+    return wrap(guard(false, fs_, &FS::OpenReadAt, d, n, f));
+  }
+  Ptr CreateAt(Folder& d, S n, std::uint32_t m) override {
+    return wrap(guard(false, fs_, &FS::CreateAt, d, n, m));
+  }
+  void RemoveAt(Folder& d, S n) override { guard(false, fs_, &FS::RemoveAt, d, n); }
+  Ptr CreateTemporaryAt(Folder& d) override {
+    return wrap(guard(false, fs_, &FS::CreateTemporaryAt, d));
+  }
+  void PublishAt(File& t, Folder& d, S n) override {
+    guard(false, fs_, &FS::PublishAt, in(t), d, n);
+  }
+  void SyncFolderAt(Folder& d) override { guard(false, fs_, &FS::SyncFolderAt, d); }
+  void CheckName(Folder& d, S n) override { guard(false, fs_, &FS::CheckName, d, n); }
+  bool Claim(Folder& d, S k) override { return fs_.Claim(d, k); }
+  std::uint32_t Umask() override { return fs_.Umask(); }
+  std::string Resolve(S p) override { return fs_.Resolve(p); }
   std::string CurrentFolder() override { return fs_.CurrentFolder(); }
   std::string HomeFolder() override { return fs_.HomeFolder(); }
 };
@@ -143,7 +166,7 @@ struct WindowRun {
       for (int i = 1; i <= 3; ++i)
         put(PartName(stem + "qkd", i), piece(i));
       put(stem + "qkd", dataText());
-      if (p.batch) put(stem + "bat", BatchFileText(nameOf(whole), 3));
+      if (p.batch) put(stem + "bat", BatchFileText(nameOf(whole), nameOf(stem) + "qkd", 3));
       if (p.dest != Dest::Absent) put(whole, "an older file of that name\n");
       return;
     }
@@ -211,7 +234,12 @@ inline std::vector<std::string> Check(WindowRun& r) {
     broken("the window is not ready for the next run");
 
   std::vector<int> codes = r.display.codes;
-  const bool asks = p.join && p.dest != Dest::Absent && !p.loadOnly;
+  // A split asks before it replaces any file of its set.
+  const std::vector<std::string> set = {r.stem + "001", r.stem + "002", r.stem + "003",
+                                        r.stem + "qkd", r.stem + "bat"};
+  bool asks = p.join && p.dest != Dest::Absent && !p.loadOnly;
+  for (std::size_t i = 0; i < (p.batch ? 5u : 4u) && !p.join; ++i)
+    asks = asks || get(r.before, set[i]);
   if (std::erase(codes, kMsgOverwrite) != (asks ? 1u : 0u)) broken("message 4 not once");
   const std::string detail = codes.empty() ? "" : r.display.details.back();
   std::tie(r.success, r.kept) = std::pair(codes.empty(), false);
@@ -227,13 +255,12 @@ inline std::vector<std::string> Check(WindowRun& r) {
   if (!r.success && failure) {
     // The unnamed joined copy carries its folder's name; the user knows it as the destination.
     const bool copy = r.fs.failedOnFile && failure->path().back() == '/';
-    const std::string named = copy ? r.root + r.whole : failure->path();
-    if (!has(detail, "\"" + named + "\": " + failure->reason())) broken("file or reason unsaid");
+    const std::string named = copy ? r.root + (p.join ? r.whole : r.stem) : failure->path();
+    if (!has(detail, "\"" + named) || !has(detail, "\": " + failure->reason()))
+      broken("file or reason unsaid");
   }
 
   // What a successful run leaves: the outputs in place, the inputs gone when so asked.
-  const std::vector<std::string> set = {r.stem + "001", r.stem + "002", r.stem + "003",
-                                        r.stem + "qkd", r.stem + "bat"};
   const std::vector<std::string> inputs = p.join ? set : std::vector{r.whole};
   Snapshot result = r.before;
   if (!p.loadOnly && p.dest != Dest::Keep) {
@@ -243,7 +270,8 @@ inline std::vector<std::string> Check(WindowRun& r) {
     for (int i = 0; i < 3 && !p.join; ++i)
       result[set[i]] = r.piece(i + 1);
     if (!p.join) result[set[3]] = r.dataText();
-    if (!p.join && p.batch) result[set[4]] = BatchFileText(nameOf(r.whole), 3);
+    if (!p.join && p.batch)
+      result[set[4]] = BatchFileText(nameOf(r.whole), nameOf(r.stem) + "qkd", 3);
   }
   // `want`, except that each of `names` may also be as before, or gone when `orGone`.
   auto allowing = [&](Snapshot want, const std::vector<std::string>& names, bool orGone) {
@@ -260,19 +288,24 @@ inline std::vector<std::string> Check(WindowRun& r) {
     // An injected "No such file" leaves the file of the set there, which a real one would not.
     const auto stays = gone && p.join ? std::vector{failure->path().substr(r.root.size())} : none;
     if (allowing(result, stays, false) != r.after) broken("a successful run left the wrong files");
-  } else if (allowing(r.before, p.join ? none : std::vector(&set[0], &set[4]), true) == r.after) {
-    // A failure before the main work changes nothing, but an older set of the split's
-    // destination may lose its files: never its parts while its data file stays.
-    for (int i = 0; i < 3 && !p.join; ++i)
+  } else if (r.after == r.before) {
+    // A failure before the main work (for a split: before its set is in place) changes nothing.
+  } else if (!p.join && has(detail, "partly replaced")) {
+    // Only a failing rename while the new set takes the old one's place can cost the old set
+    // files, never its data file without its parts; and nothing of the new one stays.
+    if (allowing(r.before, set, true) != r.after)
+      broken("a failure while the set was put in place left files of the new set");
+    for (int i = 0; i < 3; ++i)
       if (get(r.after, set[3]) && get(r.before, set[i]) && !get(r.after, set[i]))
         broken("an older data file was left without its parts");
   } else {
     // A failure after the main work keeps the whole result and says so; the inputs stay, or are
     // gone when so asked, and no batch file of the run is left.
     r.kept = true;
+    // The batch file of a split is part of its set; that of a join's set may stay.
     Snapshot kept = allowing(result, inputs, false);
-    if (!p.join) kept.erase(set[4]);
-    if (allowing(kept, {set[4]}, !p.join) != r.after) broken("the whole result is not there");
+    if (allowing(kept, p.join ? std::vector{set[4]} : none, false) != r.after)
+      broken("the whole result is not there");
     if (!has(detail, p.join ? "was joined" : "complete")) broken("kept, but does not say so");
     if (!p.join && get(r.before, r.whole) && !get(r.after, r.whole) &&
         !has(detail, "source was deleted"))

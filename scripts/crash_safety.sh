@@ -6,7 +6,8 @@
 #   - a join leaves no leftover at all where the system has unnamed temporary files, otherwise
 #     only a file named .quellmark-*.qkt (half the joins run with unnamed files switched off);
 #   - a data file that reads back names parts that join to the source, so a killed split never
-#     leaves an older data file beside new parts.
+#     leaves an older data file beside new parts; a split killed before its set was in place
+#     leaves the older set whole, and at most its finished files under .quellmark-*.qkt names.
 #
 # usage: scripts/crash_safety.sh [--runs N] [--seconds S] [--mb M] [--dir FOLDER]
 #   N runs at most (default 200), for at most S seconds (default 120), on a source of M MiB
@@ -100,6 +101,7 @@ split_args() {
   args=(split movie.bin --size 1m)
   [ "$batch" = 1 ] && args+=(--batch)
   [ "$del" = 1 ] && args+=(--delete-source)
+  [ "$old" = 1 ] && args+=(--overwrite)
   return 0
 }
 join_args() {
@@ -134,6 +136,8 @@ note() {
 }
 
 same() { cmp -s "$1" "$2"; }
+# Compared as bytes: $(cat) would drop the data file's last line feed.
+is_old_data() { printf '%s' "$old_data" | cmp -s - "$run_dir/movie.qkd"; }
 
 # The parts a readable data file names, joined, against the source.
 data_file_ok() {
@@ -141,7 +145,7 @@ data_file_ok() {
   info=$("$cli" info "$run_dir/movie.qkd" 2>/dev/null) || return 0  # unreadable: no result
   grep -q missing <<<"$info" && return 0                            # incomplete: no result
   n=$(sed -n 's/^Parts: //p' <<<"$info")
-  if [ "$(cat "$run_dir/movie.qkd")" = "$old_data" ]; then
+  if is_old_data; then
     # The older set, still whole: the split was killed before it began to replace it.
     [ "$(cat "$run_dir/movie.001")" = "older one" ] && [ "$(cat "$run_dir/movie.002")" = "older two" ]
     return
@@ -153,7 +157,11 @@ data_file_ok() {
 check_split() {
   local name
   for name in $(ls -A "$run_dir"); do
-    [[ "$name" =~ ^movie\.(bin|qkd|bat|[0-9][0-9][0-9])$ ]] || note "left behind $name"
+    if [[ "$name" =~ ^\.quellmark-.*\.qkt$ ]]; then
+      marked=$((marked + 1))  # a finished file of a set killed before it was put in place
+    elif ! [[ "$name" =~ ^movie\.(bin|qkd|bat|[0-9][0-9][0-9])$ ]]; then
+      note "left behind $name"
+    fi
   done
   if [ -e "$run_dir/movie.qkd" ] && ! data_file_ok; then
     note "a readable data file names parts that do not join to the source"
@@ -161,7 +169,7 @@ check_split() {
   if [ -e "$run_dir/movie.bin" ]; then
     same "$run_dir/movie.bin" "$work/master.bin" || note "the source changed"
   elif [ "$del" = 1 ] && [ -s "$run_dir/movie.qkd" ] && data_file_ok &&
-       [ "$(cat "$run_dir/movie.qkd")" != "$old_data" ]; then
+       ! is_old_data; then
     :  # deleted after its set was complete
   else
     note "the source is gone without a complete set"

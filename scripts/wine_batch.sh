@@ -6,6 +6,8 @@
 #   2. the destination exists (with other bytes): the batch file asks, in its one line that
 #      holds the name between single quotes, whether to overwrite it; the prompt must show the
 #      name as it is (no part of it taken as a command), "Y" must join, "N" keep the parts.
+# Sources of every extension length and sets saved under another name join the same way. Names
+# with characters cmd takes for wildcards must be refused by the split, with nothing written.
 # The batch file is run as run.bat in the parts' folder, as a double-click would run it: how a
 # shell hands cmd a file name with "%" or "&" in it is the shell's business, not the file's.
 #
@@ -59,19 +61,23 @@ wineserver -p >/dev/null 2>&1  # keep it up between the runs
 names=(
   "two words.bin" "a,b,c.bin" "it's.bin" "100%.bin" "%PATH%.bin" "50%%.bin" "R&D.bin"
   "a^b.bin" "wow!.bin" "!x!.bin" " lead.bin" "(1) [2].bin" "x;y=z.bin" "a b & c ^ d % e.bin"
-  "abc" "abcd" "Grüße.bin" "日本語.txt"
+  "abc" "abcd" "report.docx" "photo.jpeg" "x.tar.gz" "page.html" "song.flac" "movie.avi"
+  "Grüße.bin" "日本語.txt"
 )
+# Sets saved under another name than the source's: the parts take the data file's name.
+declare -A dest_for=(["song.flac"]="backup set.qkd" ["movie.avi"]="m.avi.qkd")
 # Names that cannot work as things stand, and why. A pass among them is reported too.
 declare -A expected_failure=(
-  ["abc"]="the batch file names the parts after the source title (001, as the design has it), the split after the data file (abc.001)"
-  ["abcd"]="the batch file names the parts after the source title (a001, as the design has it), the split after the data file (abcd.001)"
   ["Grüße.bin"]="the batch file holds the name in UTF-8, cmd reads it in the console's code page"
   ["日本語.txt"]="the batch file holds the name in UTF-8, cmd reads it in the console's code page"
 )
+# Names cmd reads as wildcards even in quotes: the split must refuse the batch file (message 9)
+# and write nothing, rather than leave a script whose del and copy reach other files.
+refused=("a*b.bin" "what?.bin" "dest:*.bin")
 # Names Windows itself cannot hold, so no cmd can run a batch file for them.
 not_tried=(
   "trail.bin  (Windows drops trailing blanks from names)"
-  "a|b<c>.bin  (| < > are not allowed in Windows names)"
+  "a|b<c>.bin  (| < > are not allowed in Windows names; the split refuses a batch file for them)"
   "say \"hi\".bin  (the split refuses a batch file for a name with a double quote)"
 )
 
@@ -84,32 +90,30 @@ run_bat() {  # answers...; prints cmd's output
   (cd "$dir" && printf '%b' "$answers" | timeout 120 "${wine_run[@]}" cmd /c run.bat 2>/dev/null |
     tr -d '\r')
 }
-stem_of() {  # the part stem: the name without its last three characters
-  local name=$1
-  echo "${name:0:${#name}-3}"
-}
 
 for name in "${names[@]}"; do
   dir=$work/set
   problems=()
-  stem=$(stem_of "$name")
   for scenario in missing existing; do
     rm -rf "$dir" && mkdir "$dir"
     head -c 2500 /dev/urandom >"$work/original"
     cp "$work/original" "$dir/$name"
     split_args=(split --size 1000b --batch)
+    [ -n "${dest_for[$name]:-}" ] && split_args+=(--dest "${dest_for[$name]}")
     [ "$scenario" = missing ] && split_args+=(--delete-source)
     if ! (cd "$dir" && "$cli" "${split_args[@]}" -- "$name" >/dev/null 2>&1); then
       problems+=("the split failed")
       break
     fi
-    # The batch file takes the data file's stem: "abc" gives abc.qkd and abc.bat.
+    # The batch file takes the data file's stem: "abc" gives abc.qkd and abc.bat, and its
+    # script names the parts as the split wrote them.
     batch=$(cd "$dir" && ls -- *.bat)
     cp "$dir/$batch" "$dir/run.bat"
     if [ "$scenario" = missing ]; then
       output=$(run_bat 'Y\r\n\r\n')
       cmp -s "$dir/$name" "$work/original" || problems+=("missing destination: not joined")
       ls "$dir" | grep -q '\.00[1-3]$' && problems+=("missing destination: parts not deleted")
+      ls "$dir" | grep -q '\.qkd$' && problems+=("missing destination: data file not deleted")
     else
       printf 'older bytes' >"$dir/$name"
       output=$(run_bat 'Y\r\nN\r\n\r\n')
@@ -135,9 +139,23 @@ for name in "${names[@]}"; do
     echo "  \"$name\": FAILED: ${problems[*]}"
   fi
 done
+for name in "${refused[@]}"; do
+  dir=$work/set
+  rm -rf "$dir" && mkdir "$dir"
+  head -c 2500 /dev/urandom >"$dir/$name"
+  (cd "$dir" && "$cli" split --size 1000b --batch -- "$name" >/dev/null 2>&1)
+  status=$?
+  if [ "$status" = 9 ] && [ "$(ls -A "$dir")" = "$name" ]; then
+    passed=$((passed + 1))
+    echo "  \"$name\": refused, nothing written"
+  else
+    failed=$((failed + 1))
+    echo "  \"$name\": FAILED: status $status, the folder holds: $(ls -A "$dir" | tr '\n' ' ')"
+  fi
+done
 for entry in "${not_tried[@]}"; do echo "  not tried: $entry"; done
 
-echo "batch files under Wine's cmd ($(wine --version 2>/dev/null)): ${#names[@]} names, $passed joined" \
-  "byte-identical on both paths, $xfailed failed as expected, $xpassed passed unexpectedly," \
+echo "batch files under Wine's cmd ($(wine --version 2>/dev/null)): ${#names[@]} names and" \
+  "${#refused[@]} refused ones, $passed joined byte-identical on both paths or refused, $xfailed failed as expected, $xpassed passed unexpectedly," \
   "$failed failed, ${#not_tried[@]} not tried"
 [ "$failed" = 0 ] && [ "$xpassed" = 0 ]

@@ -87,7 +87,9 @@ void makeFolders(FileSystem& fs, const std::string& folder) {
 // Puts `content` into `path` unless it holds exactly that already; returns true when it
 // wrote. The new content replaces the old in one step, so a crash never leaves half a file in
 // the user's configuration.
-bool writeIfChanged(FileSystem& fs, const std::string& path, const std::string& content) {
+bool writeIfChanged(FileSystem& fs, const std::string& named, const std::string& content) {
+  // A file kept as a link (to a folder of dotfiles, say) stays one: its target is rewritten.
+  const std::string path = fs.Resolve(named);
   const FileInfo info = fs.Stat(path);
   if (info.exists && !info.regular) return false;  // not ours to replace
   if (info.regular && info.length == content.size() && readAll(fs, path, info.length) == content) {
@@ -98,6 +100,8 @@ bool writeIfChanged(FileSystem& fs, const std::string& path, const std::string& 
   auto temporary = fs.CreateTemporary(folder + "/");
   try {
     temporary->Write(content.data(), content.size());
+    // The rewritten file is as private as it was; a new one is what any new file would be.
+    temporary->SetMode(info.regular ? info.mode : 0666 & ~fs.Umask());
     fs.Publish(*temporary, path);
     temporary->Close();
   } catch (...) {

@@ -164,5 +164,19 @@ TEST(DesktopExec, QuotesAndEscapesWhatTheDesktopWouldMisread) {
     EXPECT_EQ(DesktopExec(folder), exec) << folder;
 }
 
+// A private mimeapps.list stays private, and one kept as a link stays a link: its target is
+// what gets rewritten.
+TEST_F(Association, RewritesTheUsersListInPlaceOfItsOwnKind) {
+  std::filesystem::create_directories(config(""));
+  std::ofstream(home.path() + "real.list") << "[Default Applications]\n";
+  ::chmod((home.path() + "real.list").c_str(), 0600);
+  std::filesystem::create_symlink(home.path() + "real.list", config("mimeapps.list"));
+  start();
+  EXPECT_TRUE(std::filesystem::is_symlink(config("mimeapps.list")));
+  EXPECT_EQ(read(home.path() + "real.list"), WithDefaultApplication("[Default Applications]\n"));
+  EXPECT_EQ(std::filesystem::status(home.path() + "real.list").permissions(),
+            std::filesystem::perms(0600));
+}
+
 }  // namespace
 }  // namespace qm::test

@@ -1,6 +1,14 @@
 #include "cli/cli_services.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <deque>
+
+#include "engine/messages.h"
+#include "platform/standard_streams.h"
 
 #include "engine/shared_routines.h"
 
@@ -21,6 +29,54 @@ TEST(CliPump, AnInterruptPressesCancelOnceItIsThereEvenAfterALongRun) {
     Pause(pump, 1);
   EXPECT_TRUE(state.CancelPressed);
   EXPECT_EQ(interrupted, 0);
+}
+
+// Only y, yes, n and no, in any case, answer the overwrite question; anything else asks again.
+TEST(CliDisplay, TheOverwriteQuestionTakesOnlyAPlainYesOrNo) {
+  const struct {
+    std::deque<std::string> lines;
+    bool replaced;
+    int asked;
+  } cases[] = {{{"yolo", "YES"}, true, 2},
+               {{"nope", "", "Y"}, true, 3},
+               {{"No"}, false, 1},
+               {{"yes please"}, false, 2}};
+  for (const auto& c : cases) {
+    JobState state;
+    ProgressLine progress(stderr, false);
+    std::FILE* err = std::tmpfile();
+    std::deque<std::string> lines = c.lines;
+    CliDisplay display(state, progress, err, OverwriteAnswer::Ask,
+                       [&]() -> std::optional<std::string> {
+                         if (lines.empty()) return std::nullopt;
+                         std::string line = lines.front();
+                         lines.pop_front();
+                         return line;
+                       });
+    ShowMessage(state, display, kMsgOverwrite);
+    EXPECT_EQ(state.MessageCode == 0, c.replaced) << c.lines.front();
+    EXPECT_EQ(static_cast<int>(c.lines.size() - lines.size()),
+              std::min<int>(c.asked, c.lines.size()));
+    std::fclose(err);
+  }
+}
+
+// A program started with its standard descriptors closed finds them on /dev/null, so the first
+// file it opens cannot take the place of standard error.
+TEST(StandardStreams, ClosedOnesAreOpenedOnDevNull) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::close(0);
+    ::close(2);
+    OpenClosedStandardStreams();
+    char target[64] = {};
+    const bool ok = ::readlink("/proc/self/fd/2", target, sizeof target - 1) > 0 &&
+                    std::string(target) == "/dev/null" && ::fcntl(0, F_GETFD) != -1;
+    ::_exit(ok ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 }  // namespace

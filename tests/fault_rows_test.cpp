@@ -21,7 +21,7 @@ TEST(FaultRows, AFailureLeavesNothingHalfWrittenAndNamesTheFileAndTheReason) {
   // and the file the message must name ("" when any file of the folder will do).
   const struct { bool join; Op op; const char* path; int nth, error; const char* named; } cases[] = {
       {false, Op::Copy, "", 2, ENOSPC, ""},
-      {false, Op::Create, ".002", 0, ENOSPC, "movie.002"},
+      {false, Op::CreateTemporary, "", 2, ENOSPC, ""},
       {true, Op::OpenRead, ".002", 0, EACCES, "movie.002"},
       {true, Op::Copy, "", 2, ENOSPC, "movie.avi"},
       {true, Op::Publish, "", 1, EACCES, "movie.avi"}};

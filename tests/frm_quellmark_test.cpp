@@ -109,6 +109,25 @@ TEST_F(MainWindow, LoadSourceChoosesTheModeDestinationAndCount) {
   EXPECT_EQ(form.lblNumber.caption(), "3");
 }
 
+// A source typed over the loaded one and left is analysed in either mode.
+TEST_F(MainWindow, ATypedSourceBringsItsOwnDestinationTitleAndCount) {
+  writePartSet("movie");
+  writeFile("other.qkd", "other.avi\r\n2\r\n");
+  makeSparse("movie.avi", 2000000);
+  makeSparse("other.bin", 1000000);
+  using Case = std::tuple<const char*, const char*, const char*, const char*>;
+  for (const auto& [loaded, typed, dest, shown] :
+       {Case{"movie.avi", "other.bin", "other.qkd", "2"},
+        Case{"movie.qkd", "other.qkd", "other.avi", "2"}}) {
+    form.LoadSource(path(loaded));
+    form.txtSource.setFocus();
+    form.txtSource.setText(path(typed));
+    form.moveFocus(&form.cmdSource);
+    EXPECT_EQ(std::tuple(state.SourceTitle, form.txtDest.text(), form.lblNumber.caption()),
+              std::tuple(std::string(typed), path(dest), std::string(shown)));
+  }
+}
+
 TEST_F(MainWindow, AnUnreadableDataFileLeavesAnEmptyJoinAndSaysWhy) {
   writeFile("broken.qkd", "movie.avi\r\nmany\r\n");
   writeFile("locked.qkd", "movie.avi\r\n3\r\n");

@@ -25,7 +25,7 @@ Files CompleteSet(const std::string& bytes, std::size_t size, bool batch = false
   Files files = {{title, bytes}, {stem + "qkd", title + "\r\n" + std::to_string(n) + "\r\n"}};
   for (int i = 1; i <= n; ++i)
     files[PartName(stem + "qkd", i)] = bytes.substr((i - 1) * size, size);
-  if (batch) files[stem + "bat"] = BatchFileText(title, n);
+  if (batch) files[stem + "bat"] = BatchFileText(title, stem + "qkd", n);
   return files;
 }
 
@@ -37,8 +37,8 @@ std::vector<std::int64_t> Blocks(int n, std::int64_t last) {
 }
 
 // Every split below starts over an earlier, longer set of the same name, which it replaces
-// without asking; its old data file must be gone before the first new part is written, so
-// that a split killed halfway leaves no mixture that a join would take for a set.
+// once the user says Yes; the older set stays whole until the new one is complete, so that a
+// split stopped halfway leaves the older set as it was.
 TEST(Split, CutsEachPartIntoBlocksWithTheRemainderInItsLastBlock) {
   const auto full = Blocks(10, 87280);  // 737,280
   const std::string odd = "my film, 100% & more – ciné 文.avi";
@@ -69,9 +69,11 @@ TEST(Split, CutsEachPartIntoBlocksWithTheRemainderInItsLastBlock) {
     f.host.deleteWhenDone = c.batchAndDelete;
     std::vector<std::vector<std::int64_t>> parts;
     std::vector<std::pair<int, int>> progress;
-    bool oldDataFile = false;
+    f.display.answers = {test::Answer::Yes};
+    bool oldSetKept = true;
     f.pump.onEvents = [&](int) {
-      oldDataFile = oldDataFile || std::filesystem::exists(f.path(stem + "qkd"));
+      oldSetKept =
+          oldSetKept && f.sizeOf(stem + "qkd") == 3000000 && f.sizeOf(stem + "002") == 3000000;
       if (!f.pump.inBlockPause()) return;
       parts.resize(f.state.PartNumber);
       parts.back().push_back(f.state.BlockLength);
@@ -79,16 +81,17 @@ TEST(Split, CutsEachPartIntoBlocksWithTheRemainderInItsLastBlock) {
       if (static_cast<int>(progress.size()) == c.cancelAt) f.state.CancelPressed = true;
     };
     f.split();
-    EXPECT_EQ(f.display.codes, std::vector<int>(c.cancelAt ? 1 : 0, 8));  // success says nothing
+    // Success says nothing but the question.
+    EXPECT_EQ(f.display.codes, (c.cancelAt ? std::vector{4, 8} : std::vector{4}));
     EXPECT_EQ(parts, c.parts);
     EXPECT_EQ(progress.front(), c.first);  // fractions dropped
     EXPECT_EQ(progress.back(), (std::pair{100, 100}));
-    EXPECT_FALSE(oldDataFile);
+    EXPECT_TRUE(oldSetKept);
     Files expected = CompleteSet(bytes, c.size, c.batchAndDelete, c.title, stem);
     if (c.batchAndDelete) expected.erase(c.title);
     EXPECT_EQ(f.snapshot(), expected);
-    // Before the source went, the parts and the data file were forced to the disk.
-    EXPECT_EQ(f.fs.calls(Op::Flush), c.batchAndDelete ? static_cast<int>(c.parts.size()) + 1 : 0);
+    // Before the set took its names, all of it was forced to the disk.
+    EXPECT_EQ(f.fs.calls(Op::Flush), static_cast<int>(c.parts.size()) + 1 + c.batchAndDelete);
     f.expectIdle();  // BlockSize is 65,000 again
   }
 }
@@ -124,6 +127,13 @@ TEST(SplitRefusal, EndsWithItsMessageAndTheFolderAsItWas) {
          f.cancelAtBlock(13);
          f.display.answers = {test::Answer::Yes};
          f.fs.failPath(Op::Create, ".003", EIO); }},
+      {"an older set, and the disk full at part 2", {4, 9}, [](J& f) {
+         f.writeFile("movie.qkd", "movie.avi\r\n5\r\n");
+         f.display.answers = {test::Answer::Yes};
+         f.fs.failAt(Op::Publish, 2, ENOSPC); }},
+      {"a destination named like its batch file", {2}, [](J& f) { f.dest = f.path("movie.bat"); }},
+      {"a destination whose name is too short", {2}, [](J& f) { f.dest = f.path("sub/ab"); }},
+      {"a wildcard, with the batch file", {9}, [](J& f) { f.dest = f.path("movie?.qkd"); }},
       {"cancel after the last block", {8, 7}, [](J& f) {
          f.cancelAtBlock(31);
          f.display.answers = {test::Answer::Yes}; }}};
@@ -144,24 +154,55 @@ TEST(SplitRefusal, EndsWithItsMessageAndTheFolderAsItWas) {
   }
 }
 
-// What the fault matrix does not look at: after the data file, the source stays until the set
-// is on the disk, and the message says which of the last steps did not happen.
-TEST(SplitFailure, AfterTheDataFileTheSetStaysAndTheMessageSaysWhatIsMissing) {
+// A set replaced by a shorter one loses its parts past the new count, and its batch file when
+// the new split writes none; but only what its data file names, never the source.
+TEST(SplitReplacing, RemovesWhatIsLeftOfTheOlderSetAndNothingElse) {
+  const std::string bytes = JobFixture::pattern(2500, 5);
+  const std::string older = BatchFileText("movie.avi", "movie.qkd", 5);
+  // The older data file's text, the source's name, and the files left beside the new set.
+  const std::tuple<std::string, std::string, Files> cases[] = {
+      {"movie.avi\r\n5\r\n", "movie.avi", {}},
+      {"not a data file",
+       "movie.avi",
+       {{"movie.004", "4"}, {"movie.005", "5"}, {"movie.bat", older}}},
+      {"movie.avi\r\n5\r\n", "movie.005", {}}};
+  for (const auto& [text, title, left] : cases) {
+    SCOPED_TRACE(text + title);
+    JobFixture f;
+    for (const auto& [name, old] :
+         Files{{"movie.004", "4"}, {"movie.005", "5"}, {"movie.bat", older}})
+      f.writeFile(name, old);
+    f.writeFile("movie.qkd", text);
+    f.prepareSplit(bytes, 1000, title);
+    f.dest = f.path("movie.qkd");
+    f.display.answers = {test::Answer::Yes};
+    f.split();
+    Files expected = CompleteSet(bytes, 1000, false, title);
+    expected.erase("movie.qkd");
+    expected.merge(Files(left));
+    EXPECT_EQ(f.snapshot().size(), expected.size() + 1);  // and the new data file
+    EXPECT_TRUE(std::all_of(expected.begin(), expected.end(), [&](const auto& file) {
+      return f.readFile(file.first) == file.second;
+    }));
+  }
+}
+
+// What the fault matrix does not look at: once the set is in place it stays, the source stays
+// until the set is on the disk, and the message says which of the last steps did not happen.
+TEST(SplitFailure, AfterTheSetIsInPlaceItStaysAndTheMessageSaysWhatIsMissing) {
   const std::string bytes = JobFixture::pattern(2500, 3);
-  for (const auto& [flushFails, says] :
-       {std::pair{true, "complete, but the source was not deleted and no batch file was written."},
-        {false, "complete and the source was deleted, but no batch file was written."}}) {
+  for (const auto& [op, says] :
+       {std::pair{Op::SyncFolder, "complete, but the source was not deleted."},
+        {Op::Remove, "complete, but the source was not deleted."}}) {
     JobFixture f;
     f.prepareSplit(bytes, 1000);
     f.host.deleteWhenDone = 1;
     f.batch = 1;
-    flushFails ? f.fs.failAt(Op::Flush, 2, EIO) : f.fs.failPath(Op::Create, ".bat", EIO);
+    f.fs.failAt(op, op == Op::SyncFolder ? 2 : 1, EIO);  // the sync after the set is in place
     f.split();
     ASSERT_EQ(f.display.codes, std::vector<int>{9});
     EXPECT_NE(f.display.details[0].find(says), std::string::npos) << f.display.details[0];
-    Files expected = CompleteSet(bytes, 1000);
-    if (!flushFails) expected.erase("movie.avi");
-    EXPECT_EQ(f.snapshot(), expected);
+    EXPECT_TRUE(f.snapshot() == CompleteSet(bytes, 1000, true));
   }
 }
 

@@ -489,6 +489,9 @@ void frmQuellmark::txtSource_LostFocus() {
   if (txtDest.text().empty()) LoadSource(txtSource.text());
   if (!optJoin.value() && IsDataFileName(txtSource.text())) LoadSource(txtSource.text());
   if (optJoin.value() && !IsDataFileName(txtSource.text())) LoadSource(txtSource.text());
+  // Any other source typed in either mode is analysed too, so the destination, the title and
+  // the count always belong to the source shown.
+  if (txtSource.text() != analysed_) LoadSource(txtSource.text());
 }
 
 std::string frmQuellmark::absolutePath(const std::string& path) {
@@ -506,6 +509,7 @@ void frmQuellmark::LoadSource(const std::string& given) {
   if (state_.Running) return;
   const std::string path = absolutePath(given);
   if (!FileExists(services_.fs, path)) return;
+  analysed_ = path;
   state_.SourceTitle = nameOf(path);
   const std::string folder = folderOf(path);
 

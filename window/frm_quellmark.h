@@ -178,6 +178,7 @@ class frmQuellmark : public Form {
   RunControls runControls_;
   std::int64_t partCount_ = 0;
   std::string dialogFolder_;
+  std::string analysed_;         // the source LoadSource last analysed, as the box then showed it
   std::string dialogFileTitle_;  // the name last chosen in either file dialog
   bool closeAfterRun_ = false;
   bool loaded_ = false;

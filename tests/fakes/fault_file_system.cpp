@@ -13,7 +13,7 @@ constexpr std::pair<const char*, const char*> kOps[] = {
     {"write", "write"}, {"copy", "write"}, {"length", "measure"}, {"flush", "flush to disk"},
     {"close", "close"}, {"remove", "delete"}, {"rename", "rename"},
     {"create-temporary", "create a temporary file in"}, {"publish", "rename"},
-    {"sync-folder", "flush to disk"}};
+    {"sync-folder", "flush to disk"}, {"open-folder", "open the folder"}};
 // clang-format on
 
 // Wraps an open file so its reads, writes, flushes and closes can fail too.
@@ -41,6 +41,8 @@ class FaultFile : public File {
     fs_.hit(Op::Close, path());
     inner_->Close();
   }
+  FileInfo Info() override { return inner_->Info(); }
+  void SetMode(std::uint32_t mode) override { inner_->SetMode(mode); }
   File& inner() { return *inner_; }
 
  private:
@@ -66,6 +68,7 @@ bool FaultFileSystem::chosen(Op op, const std::string& path) {
 }
 
 void FaultFileSystem::hit(Op op, const std::string& path) {
+  if (before) before(op, path);
   if (!chosen(op, path)) return;
   fired_ = true;
   const int error = op == pathOp_ && !pathFragment_.empty() ? pathError_ : failError_;
@@ -73,6 +76,7 @@ void FaultFileSystem::hit(Op op, const std::string& path) {
 }
 
 FileInfo FaultFileSystem::Stat(const std::string& path) {
+  if (before) before(Op::Stat, path);
   if (chosen(Op::Stat, path)) {
     fired_ = true;
     return {};
@@ -115,6 +119,12 @@ void FaultFileSystem::Publish(File& temporary, const std::string& path) {
   inner_.Publish(unwrap(temporary), path);
 }
 
+// Staging is a publication under a hidden name, and fails the way one does.
+std::string FaultFileSystem::Stage(File& temporary) {
+  hit(Op::Publish, temporary.path());
+  return inner_.Stage(unwrap(temporary));
+}
+
 void FaultFileSystem::Discard(File& temporary) noexcept {
   inner_.Discard(unwrap(temporary));
 }
@@ -122,6 +132,53 @@ void FaultFileSystem::Discard(File& temporary) noexcept {
 void FaultFileSystem::SyncFolder(const std::string& folder) {
   hit(Op::SyncFolder, folder);
   inner_.SyncFolder(folder);
+}
+
+std::unique_ptr<Folder> FaultFileSystem::OpenFolder(const std::string& path) {
+  hit(Op::OpenFolder, path);
+  return inner_.OpenFolder(path);
+}
+
+FileInfo FaultFileSystem::StatAt(Folder& folder, const std::string& name) {
+  const std::string path = folder.path() + name;
+  if (before) before(Op::Stat, path);
+  if (chosen(Op::Stat, path)) {
+    fired_ = true;
+    return {};
+  }
+  return inner_.StatAt(folder, name);
+}
+
+std::unique_ptr<File> FaultFileSystem::OpenReadAt(Folder& folder, const std::string& name,
+                                                  Follow follow) {
+  hit(Op::OpenRead, folder.path() + name);
+  return std::make_unique<FaultFile>(*this, inner_.OpenReadAt(folder, name, follow));
+}
+
+std::unique_ptr<File> FaultFileSystem::CreateAt(Folder& folder, const std::string& name,
+                                                std::uint32_t mode) {
+  hit(Op::Create, folder.path() + name);
+  return std::make_unique<FaultFile>(*this, inner_.CreateAt(folder, name, mode));
+}
+
+void FaultFileSystem::RemoveAt(Folder& folder, const std::string& name) {
+  hit(Op::Remove, folder.path() + name);
+  inner_.RemoveAt(folder, name);
+}
+
+std::unique_ptr<File> FaultFileSystem::CreateTemporaryAt(Folder& folder) {
+  hit(Op::CreateTemporary, folder.path());
+  return std::make_unique<FaultFile>(*this, inner_.CreateTemporaryAt(folder));
+}
+
+void FaultFileSystem::PublishAt(File& temporary, Folder& folder, const std::string& name) {
+  hit(Op::Publish, folder.path() + name);
+  inner_.PublishAt(unwrap(temporary), folder, name);
+}
+
+void FaultFileSystem::SyncFolderAt(Folder& folder) {
+  hit(Op::SyncFolder, folder.path());
+  inner_.SyncFolderAt(folder);
 }
 
 }  // namespace qm::test

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <string>
 
 #include "platform/file_system.h"
@@ -11,7 +12,7 @@ namespace qm::test {
 
 // clang-format off
 enum class Op { Stat, OpenRead, Create, Read, Write, Copy, Length, Flush, Close, Remove, Rename,
-                CreateTemporary, Publish, SyncFolder, Count_ };
+                CreateTemporary, Publish, SyncFolder, OpenFolder, Count_ };
 // clang-format on
 
 const char* opName(Op op);
@@ -42,6 +43,10 @@ class FaultFileSystem : public FileSystem {
     pathFragment_.clear();
   }
 
+  // Runs before every call with its kind and path: the place for a test to change the disk
+  // between two calls, as another process racing the run would.
+  std::function<void(Op, const std::string&)> before;
+
   // Raises the injected error when this call is the chosen one.
   void hit(Op op, const std::string& path);
 
@@ -53,9 +58,25 @@ class FaultFileSystem : public FileSystem {
   std::uint64_t Copy(File& from, File& to, std::uint64_t n) override;
   std::unique_ptr<File> CreateTemporary(const std::string& folder) override;
   void Publish(File& temporary, const std::string& path) override;
+  std::string Stage(File& temporary) override;
   void Discard(File& temporary) noexcept override;
   void SyncFolder(const std::string& folder) override;
   void CreateFolder(const std::string& path) override { inner_.CreateFolder(path); }
+  std::unique_ptr<Folder> OpenFolder(const std::string& path) override;
+  FileInfo StatAt(Folder& folder, const std::string& name) override;
+  std::unique_ptr<File> OpenReadAt(Folder& folder, const std::string& name, Follow follow) override;
+  std::unique_ptr<File> CreateAt(Folder& folder, const std::string& name,
+                                 std::uint32_t mode) override;
+  void RemoveAt(Folder& folder, const std::string& name) override;
+  std::unique_ptr<File> CreateTemporaryAt(Folder& folder) override;
+  void PublishAt(File& temporary, Folder& folder, const std::string& name) override;
+  void SyncFolderAt(Folder& folder) override;
+  void CheckName(Folder& folder, const std::string& name) override {
+    inner_.CheckName(folder, name);
+  }
+  bool Claim(Folder& folder, const std::string& key) override { return inner_.Claim(folder, key); }
+  std::uint32_t Umask() override { return inner_.Umask(); }
+  std::string Resolve(const std::string& path) override { return inner_.Resolve(path); }
   std::string CurrentFolder() override {
     return current.empty() ? inner_.CurrentFolder() : current;
   }

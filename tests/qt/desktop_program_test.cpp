@@ -100,12 +100,16 @@ class NoAssociation : public AssociationStore {
 };
 
 // Drags `data` over `target` and reports whether the drag cursor would allow the drop.
+// File managers offer a drop as a copy or a move, and Shift asks for the move; the window must
+// answer Copy, or the file manager deletes the original.
+constexpr Qt::DropActions kOffered = Qt::CopyAction | Qt::MoveAction;
+constexpr Qt::KeyboardModifiers kMove = Qt::ShiftModifier;
 bool dragOver(QWidget* target, const QMimeData& data) {
-  QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QDragEnterEvent enter(QPoint(5, 5), kOffered, &data, Qt::LeftButton, kMove);
   QApplication::sendEvent(target, &enter);
-  QDragMoveEvent move(QPoint(6, 6), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QDragMoveEvent move(QPoint(6, 6), kOffered, &data, Qt::LeftButton, kMove);
   if (enter.isAccepted()) QApplication::sendEvent(target, &move);
-  return enter.isAccepted() && move.isAccepted();
+  return enter.isAccepted() && move.isAccepted() && move.dropAction() == Qt::CopyAction;
 }
 
 // The program as main() assembles it, in a fresh folder.
@@ -172,9 +176,10 @@ struct Fixture {
     data->setUrls(urls);
     data->setText(paths.join('\n'));
     QVERIFY(dragOver(target, *data));
-    QDropEvent dropped(QPointF(6, 6), Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+    QDropEvent dropped(QPointF(6, 6), kOffered, data.get(), Qt::LeftButton, kMove);
     QApplication::sendEvent(target, &dropped);
     QVERIFY(dropped.isAccepted());
+    QCOMPARE(dropped.dropAction(), Qt::CopyAction);
     // The window takes the files once the drop itself is over.
     QCoreApplication::sendPostedEvents();
   }

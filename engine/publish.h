@@ -1,0 +1,60 @@
+// A new part set, written beside the set it may replace under hidden names and put in place
+// only once every file of it is complete and on the disk.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/file_system.h"
+
+namespace qm {
+
+class NewSet {
+ public:
+  explicit NewSet(FileSystem& fs) : fs_(fs) {}
+  ~NewSet();  // whatever was not published goes, quietly
+  NewSet(const NewSet&) = delete;
+  NewSet& operator=(const NewSet&) = delete;
+
+  // Starts the file that is to become `path`: an empty temporary file in its folder.
+  File& Begin(const std::string& path);
+  // The file begun last is complete: forced to the disk, given a hidden name, closed.
+  void Complete();
+  // Removes every file of the set, staged or already in place. Returns "" when all went, or
+  // says what stayed.
+  std::string Abandon();
+  // Puts the set in place. An old `dataFile` goes first and the new one comes last, so that
+  // however the program is stopped, no data file ever stands beside the other set's parts.
+  void Publish(const std::string& dataFile);
+  // True once a file of the set replaced an older one: an abandoned set cannot undo that.
+  bool Replaced() const { return replaced_; }
+
+ private:
+  struct Staged {
+    std::string hidden, path;
+  };
+  FileSystem& fs_;
+  std::unique_ptr<File> open_;
+  std::string openPath_;
+  std::vector<Staged> staged_;
+  std::vector<std::string> placed_;
+  bool replaced_ = false;
+};
+
+// The set that a split to `dataFile` replaces, as its data file (read before anything changes)
+// describes it: 0 parts when there is no data file of ours, so nothing is taken for its own.
+// Throws FileError when one cannot be read.
+struct ReplacedSet {
+  int count = 0;
+  bool batchFile = false;  // a batch file of ours stands beside it
+};
+ReplacedSet ReadReplaced(FileSystem& fs, const std::string& dataFile);
+
+// Removes what the replaced set leaves beside the new one of `count` parts: its parts past that
+// count, and its batch file unless the new set has one. `keep` (the source) is never touched.
+// Returns "" or says what stayed.
+std::string RemoveLeftovers(FileSystem& fs, const std::string& dataFile, const ReplacedSet& old,
+                            int count, bool batchWritten, const FileInfo& keep);
+
+}  // namespace qm
