@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -233,6 +234,37 @@ std::uint64_t PosixFileSystem::Copy(File& from, File& to, std::uint64_t n) {
     out.Write(buffer_.data(), got);
     done += got;
     if (got < want) break;
+  }
+  return done;
+}
+
+std::uint64_t PosixFileSystem::CopyAhead(File& from, File& to, std::uint64_t n) {
+  PosixFile& in = posix(from);
+  PosixFile& out = posix(to);
+  std::uint64_t done = 0;
+  // The page cache fills 64 KiB folios when the writes start on their boundaries; a range that
+  // starts between two goes up to the next one first, and the rest follows aligned.
+  constexpr std::uint64_t kAlign = 64 * 1024;
+  const off_t at = kernelCopy_ ? ::lseek(out.fd(), 0, SEEK_CUR) : -1;
+  std::uint64_t first = n;
+  if (at > 0 && static_cast<std::uint64_t>(at) % kAlign != 0) {
+    first = std::min(n, kAlign - static_cast<std::uint64_t>(at) % kAlign);
+  }
+  while (done < n && kernelCopy_) {
+    const std::uint64_t want = done == 0 ? first : n - done;
+    const ssize_t moved =
+        ::copy_file_range(in.fd(), nullptr, out.fd(), nullptr,
+                          static_cast<std::size_t>(std::min<std::uint64_t>(want, SSIZE_MAX)), 0);
+    if (moved > 0) {
+      done += static_cast<std::uint64_t>(moved);
+      continue;
+    }
+    if (moved < 0 && errno == EINTR) continue;
+    if (moved < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP ||
+                      errno == EBADF)) {
+      kernelCopy_ = false;  // as in Copy: this kernel or file system will not
+    }
+    break;  // the end of the source, or a failure that Copy will meet and report
   }
   return done;
 }

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
@@ -89,6 +90,40 @@ TEST_F(PosixFileSystemTest, CopyMovesExactRangesAndStopsAtTheEndOfTheSource) {
   EXPECT_EQ(fs.Copy(*in, *out, 1000000), 235000u);
   out->Close();
   EXPECT_EQ(get("dst"), bytes);
+}
+
+TEST_F(PosixFileSystemTest, CopyAheadMovesWhatItCanAndCopyTheRest) {
+  std::string bytes;
+  for (int i = 0; i < 300000; ++i)
+    bytes += static_cast<char>(i * 13);
+  put("src", bytes);
+  // An output position off the 64 KiB grid, a range past the end of the source, a file system
+  // that gives up halfway: each time the positions must stay where the bytes went.
+  const struct {
+    std::uint64_t head, ahead, halved;
+  } cases[] = {{0, 300000, 0}, {1000, 100000, 0}, {70000, 900000, 0}, {5, 200000, 1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.head);
+    test::FaultFileSystem faulty(fs);
+    faulty.failAt(test::Op::CopyAhead, static_cast<int>(c.halved), 0);
+    auto in = faulty.OpenRead(dir + "src");
+    auto out = faulty.Create(dir + "dst");
+    ASSERT_EQ(faulty.Copy(*in, *out, c.head), c.head);
+    const std::uint64_t moved = faulty.CopyAhead(*in, *out, c.ahead);
+    const std::uint64_t expected =
+        std::min<std::uint64_t>(c.halved ? c.ahead / 2 : c.ahead, bytes.size() - c.head);
+    EXPECT_EQ(moved, expected);
+    EXPECT_EQ(faulty.Copy(*in, *out, 1000000), bytes.size() - c.head - moved);
+    out->Close();
+    EXPECT_EQ(get("dst"), bytes);
+  }
+  // Where the kernel will not copy (here from a device), the buffer moves everything.
+  auto zeros = fs.OpenRead("/dev/zero");
+  auto out = fs.Create(dir + "zeros");
+  EXPECT_EQ(fs.CopyAhead(*zeros, *out, 5000), 0u);
+  EXPECT_EQ(fs.Copy(*zeros, *out, 5000), 5000u);
+  out->Close();
+  EXPECT_EQ(get("zeros"), std::string(5000, '\0'));
 }
 
 TEST_F(PosixFileSystemTest, TemporaryFilesVanishUnlessPublishedAndReplaceAtomically) {

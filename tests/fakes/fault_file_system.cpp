@@ -75,10 +75,10 @@ File& unwrap(File& file) {
 }  // namespace
 
 const char* opName(Op op) {
-  static constexpr const char* kNames[] = {"stat",    "open",       "create", "read",
-                                           "write",   "copy",       "length", "flush",
-                                           "close",   "remove",     "rename", "create-temporary",
-                                           "publish", "sync-folder"};
+  static constexpr const char* kNames[] = {
+      "stat",   "open",       "create",           "read",    "write",
+      "copy",   "copy-ahead", "length",           "flush",   "close",
+      "remove", "rename",     "create-temporary", "publish", "sync-folder"};
   return kNames[static_cast<int>(op)];
 }
 
@@ -126,6 +126,14 @@ void FaultFileSystem::Rename(const std::string& from, const std::string& to) {
 std::uint64_t FaultFileSystem::Copy(File& from, File& to, std::uint64_t n) {
   hit(Op::Copy, to.path());
   return inner_.Copy(unwrap(from), unwrap(to), n);
+}
+
+std::uint64_t FaultFileSystem::CopyAhead(File& from, File& to, std::uint64_t n) {
+  if (chosen(Op::CopyAhead, to.path())) {
+    fired_ = true;
+    n /= 2;
+  }
+  return inner_.CopyAhead(unwrap(from), unwrap(to), n);
 }
 
 std::unique_ptr<File> FaultFileSystem::CreateTemporary(const std::string& folder) {

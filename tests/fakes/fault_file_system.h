@@ -16,6 +16,7 @@ enum class Op {
   Read,
   Write,
   Copy,
+  CopyAhead,
   Length,
   Flush,
   Close,
@@ -64,6 +65,9 @@ class FaultFileSystem : public FileSystem {
   void Remove(const std::string& path) override;
   void Rename(const std::string& from, const std::string& to) override;
   std::uint64_t Copy(File& from, File& to, std::uint64_t n) override;
+  // A chosen call moves only the first half of the range, as a file system that gives up
+  // partway; Copy must then move the rest.
+  std::uint64_t CopyAhead(File& from, File& to, std::uint64_t n) override;
   std::unique_ptr<File> CreateTemporary(const std::string& folder) override;
   void Publish(File& temporary, const std::string& path) override;
   void Discard(File& temporary) noexcept override;
