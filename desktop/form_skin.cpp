@@ -299,7 +299,7 @@ void FormSkin::sync(Control& control) {
     }
     if (list.currentIndex() != combo->listIndex()) list.setCurrentIndex(combo->listIndex());
   } else if (auto* bar = dynamic_cast<ProgressBar*>(&control)) {
-    static_cast<QProgressBar&>(widget).setValue(bar->value());
+    progressPaint_->setValue(static_cast<QProgressBar&>(widget), bar->value());
   }
 
   widget.setEnabled(control.enabled());
