@@ -9,8 +9,8 @@
 #   bench/run.sh [--size MiB] [--dir FOLDER] [--rounds N] [--no-images]
 #
 #   --size MiB     size of the random file of the main comparison (default 1024); the scaling
-#                  runs and the large memory case use up to 4 times it. 256 finishes in about
-#                  a minute.
+#                  runs and the large memory case use up to 4 times it, at most 4 GiB. A set
+#                  has at most 999 parts, so 1.4 MB parts cut at most the first 1386 MiB.
 #   --dir FOLDER   where the temporary folder goes (default $TMPDIR or /tmp); the file system
 #                  there is the one measured.
 #   --rounds N     each pair is timed in N rounds of alternating runs (default 4).
@@ -91,6 +91,10 @@ bytes=$((size_mib * MiB))
 five=5242880
 one4=1457664
 src=$work/rand.bin
+# A set has at most 999 parts: the 1.4 MB parts cut the first 1386 MiB at most (997 parts).
+mib14=$((size_mib < 1386 ? size_mib : 1386))
+# The same limit keeps the largest 5 MB case of the scaling and of the memory at 4 GiB.
+scale_mib=$((size_mib < 1024 ? size_mib : 1024))
 
 say() { printf '%s\n' "$*"; }
 section_start=$SECONDS
@@ -145,8 +149,9 @@ cat "$src" >/dev/null  # into the page cache
 
 # quellmark's parts must be GNU split's, byte for byte, before anything is timed.
 mkdir "$work/check" "$work/gnu"
-"$cli" split "$src" --size 1.4m --dest "$work/check/rand.qkd"
-split -b $one4 -d -a 3 "$src" "$work/gnu/rand."
+head -c $((mib14 * MiB)) "$src" >"$work/check/in.bin"
+"$cli" split "$work/check/in.bin" --size 1.4m --dest "$work/check/rand.qkd"
+split -b $one4 -d -a 3 "$work/check/in.bin" "$work/gnu/rand."
 if ! cmp -s "$work/check/rand.001" "$work/gnu/rand.000" ||
   ! cmp -s <(cat "$work"/check/rand.[0-9][0-9][0-9]) <(cat "$work"/gnu/rand.*); then
   echo "quellmark-cli's parts differ from GNU split's" >&2
@@ -174,8 +179,8 @@ image_mount() { # kind: makes, formats and mounts an image on $work/mnt/KIND; el
   if ((EUID != 0)); then why="they need root"; return 1; fi
   if ! command -v "mkfs.$kind" >/dev/null; then why="mkfs.$kind is missing"; return 1; fi
   mkdir -p "$work/img" "$work/mnt/$kind"
-  # Room for the source, a set of parts that cannot share blocks, and two outputs at once.
-  truncate -s $(((5 * size_mib + 1024) * MiB)) "$img"
+  # Room for the sources, a set of parts that cannot share blocks, and two outputs at once.
+  truncate -s $(((6 * size_mib + 1024) * MiB)) "$img"
   case $kind in
     xfs) out=$(mkfs.xfs -q -m reflink=1 "$img" 2>&1) || { why=$out; return 1; } ;;
     btrfs) out=$(mkfs.btrfs -q "$img" 2>&1) || { why=$out; return 1; } ;;
@@ -213,29 +218,31 @@ labels=()
 fs_table() { # folder label mount_point_or_empty reflinks(0/1) rounds
   local dir=$1 label=$2 mnt=$3 cow=$4 n_rounds=$5 s size sync_tail="" prep_tail=""
   if [[ -n $mnt ]]; then sync_tail=" && sync -f $mnt" prep_tail="; sync -f $mnt"; fi
-  local in=$dir/rand.bin q=$dir/out/q g=$dir/out/g
+  local q=$dir/out/q g=$dir/out/g
+  local -A in=([5]=$dir/rand.bin [1.4]=$dir/rand14.bin)
   mkdir -p "$dir/sets/5" "$dir/sets/1.4" "$dir/out"
-  cat "$src" >"$in"
+  cat "$src" >"${in[5]}"
+  head -c $((mib14 * MiB)) "$src" >"${in[1.4]}"
   # The sets the joins read, made by quellmark itself, so that on a copy-on-write file system
   # they share blocks with the source as a user's would; each is checked against the source.
   for s in 5 1.4; do
-    "$cli" split "$in" --size ${s}m --dest "$dir/sets/$s/rand.qkd"
-    cmp -s "$in" <(cat "$dir"/sets/$s/rand.[0-9][0-9][0-9]) ||
+    "$cli" split "${in[$s]}" --size ${s}m --dest "$dir/sets/$s/rand.qkd"
+    cmp -s "${in[$s]}" <(cat "$dir"/sets/$s/rand.[0-9][0-9][0-9]) ||
       { echo "on $label, quellmark-cli's $s MB parts differ from the source" >&2; exit 1; }
     "$cli" join "$dir/sets/$s/rand.qkd" --dest "$dir/out/check.bin" --overwrite
-    cmp -s "$in" "$dir/out/check.bin" ||
+    cmp -s "${in[$s]}" "$dir/out/check.bin" ||
       { echo "on $label, quellmark-cli's join of $s MB parts differs from the source" >&2; exit 1; }
     rm -f "$dir/out/check.bin"
     parts[$s]=$(ls "$dir"/sets/$s/rand.[0-9][0-9][0-9] | wc -l)
   done
   if [[ -n $mnt ]]; then sync -f "$mnt"; fi
-  cat "$in" "$dir"/sets/*/rand.[0-9][0-9][0-9] >/dev/null
+  cat "${in[@]}" "$dir"/sets/*/rand.[0-9][0-9][0-9] >/dev/null
   say "Timing split and join of $size_mib MiB on $label ($n_rounds rounds x $runs runs each, alternating) ..."
   for s in 5 1.4; do
     size=$five
     [[ $s == 1.4 ]] && size=$one4
-    pair "$label-split$s" quellmark "$cli split $in --size ${s}m --dest $q/rand.qkd$sync_tail" \
-      split "split -b $size -d -a 3 $in $g/rand.$sync_tail" \
+    pair "$label-split$s" quellmark "$cli split ${in[$s]} --size ${s}m --dest $q/rand.qkd$sync_tail" \
+      split "split -b $size -d -a 3 ${in[$s]} $g/rand.$sync_tail" \
       "rm -rf $q $g; mkdir $q $g$prep_tail" $runs "$n_rounds"
     med[$label.split$s.q]=$med_a med[$label.split$s.p]=$med_b
     pair "$label-join$s" quellmark "$cli join $dir/sets/$s/rand.qkd --dest $q.bin --overwrite$sync_tail" \
@@ -245,9 +252,9 @@ fs_table() { # folder label mount_point_or_empty reflinks(0/1) rounds
   done
   # What the file system itself needs to copy the whole source once.
   if ((cow)); then
-    solo "$label-limit" "cp --reflink=always $in $g.bin$sync_tail" "rm -f $g.bin$prep_tail" $runs "$n_rounds"
+    solo "$label-limit" "cp --reflink=always ${in[5]} $g.bin$sync_tail" "rm -f $g.bin$prep_tail" $runs "$n_rounds"
   else
-    solo "$label-limit" "cat $in > $g.bin$sync_tail" "rm -f $g.bin$prep_tail" $runs "$n_rounds"
+    solo "$label-limit" "cat ${in[5]} > $g.bin$sync_tail" "rm -f $g.bin$prep_tail" $runs "$n_rounds"
   fi
   med[$label.limit]=$med_a med[$label.cow]=$cow med[$label.parts5]=${parts[5]} med[$label.parts14]=${parts[1.4]}
   labels+=("$label")
@@ -257,11 +264,11 @@ fs_table() { # folder label mount_point_or_empty reflinks(0/1) rounds
 
 fs_table "$work/fs" "$fstype" "" 0 "$rounds"
 if [[ $(stat -f -c %T /dev/shm 2>/dev/null) == tmpfs ]] &&
-  (($(df -k --output=avail /dev/shm | tail -1) > 6 * bytes / 1024)); then
+  (($(df -k --output=avail /dev/shm | tail -1) > 7 * bytes / 1024)); then
   shm=$(mktemp -d /dev/shm/quellmark-bench.XXXXXX)
   fs_table "$shm/fs" tmpfs "" 0 "$rounds"
 else
-  say "tmpfs: not measured, /dev/shm is missing or has less than $((6 * size_mib)) MiB free."
+  say "tmpfs: not measured, /dev/shm is missing or has less than $((7 * size_mib)) MiB free."
 fi
 for kind in xfs btrfs; do
   if ((!images)); then
@@ -308,6 +315,7 @@ for label in "${labels[@]}"; do
     say "| $label: physical limit, one \`cat\` of the source | | $(secs "${med[$label.limit]}") s | | |"
   fi
 done
+((mib14 < size_mib)) && say "The 1.4 MB parts cut the first $mib14 MiB of the source: a set has at most 999 parts."
 say "On xfs and btrfs every command is timed until its data is on the disk (sync -f of the image)."
 took
 say ""
@@ -317,8 +325,8 @@ say "Peak memory (maximum resident set, /usr/bin/time -v) ..."
 mem=$work/mem
 head -c $((100 * MiB)) "$src" >"$mem/m100.bin" 2>/dev/null || true
 if (($(stat -c %s "$mem/m100.bin") < 100 * MiB)); then head -c $((100 * MiB)) /dev/urandom >"$mem/m100.bin"; fi
-# The large case is four times the main size: 4 GiB by default.
-big_mib=$((4 * size_mib))
+# The large case is four times the main size, at most 4 GiB (999 parts of 5 MB).
+big_mib=$((4 * scale_mib))
 big_label="$big_mib MiB"
 ((big_mib % 1024 == 0)) && big_label="$((big_mib / 1024)) GiB"
 truncate -s $((big_mib * MiB)) "$mem/g4.bin"
@@ -359,7 +367,7 @@ say "|---|---:|---:|---:|---:|---:|---:|---:|---:|"
 scale=$work/scale
 pergib() { awk -v t="$1" -v m="$2" 'BEGIN { printf "%.3f s", t * 1024 / m }'; }
 for k in 1 2 4; do
-  mib=$((size_mib * k))
+  mib=$((scale_mib * k))
   in=$scale/s$k.bin
   truncate -s $((mib * MiB)) "$in"
   cat "$in" >/dev/null

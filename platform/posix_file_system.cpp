@@ -89,6 +89,9 @@ class PosixFile : public File {
   // A named temporary file (when the system cannot make an unnamed one) keeps its name here.
   std::string tempName;
   bool unnamed = false;
+  // The kernel refused to copy into this file (another file system, one that cannot); the bytes
+  // go through the buffer. Only this file: the next part may well be elsewhere.
+  bool kernelRefused = false;
 
  private:
   std::string path_;
@@ -204,7 +207,7 @@ std::uint64_t PosixFileSystem::Copy(File& from, File& to, std::uint64_t n) {
   std::uint64_t done = 0;
   // The kernel moves the bytes itself where it can; otherwise they pass through one buffer
   // that lives as long as this file system.
-  while (done < n && kernelCopy_) {
+  while (done < n && !out.kernelRefused) {
     const std::size_t chunk =
         static_cast<std::size_t>(std::min<std::uint64_t>(n - done, SSIZE_MAX));
     const ssize_t moved = ::copy_file_range(in.fd(), nullptr, out.fd(), nullptr, chunk, 0);
@@ -216,7 +219,7 @@ std::uint64_t PosixFileSystem::Copy(File& from, File& to, std::uint64_t n) {
     if (errno == EINTR) continue;
     if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP ||
         errno == EBADF) {
-      kernelCopy_ = false;  // this kernel or file system will not; stop asking
+      out.kernelRefused = true;  // this kernel or file system will not; stop asking
       break;
     }
     if (errno == EIO || errno == ENOSPC || errno == EFBIG || errno == EDQUOT) {
@@ -245,12 +248,12 @@ std::uint64_t PosixFileSystem::CopyAhead(File& from, File& to, std::uint64_t n) 
   // The page cache fills 64 KiB folios when the writes start on their boundaries; a range that
   // starts between two goes up to the next one first, and the rest follows aligned.
   constexpr std::uint64_t kAlign = 64 * 1024;
-  const off_t at = kernelCopy_ ? ::lseek(out.fd(), 0, SEEK_CUR) : -1;
+  const off_t at = out.kernelRefused ? -1 : ::lseek(out.fd(), 0, SEEK_CUR);
   std::uint64_t first = n;
   if (at > 0 && static_cast<std::uint64_t>(at) % kAlign != 0) {
     first = std::min(n, kAlign - static_cast<std::uint64_t>(at) % kAlign);
   }
-  while (done < n && kernelCopy_) {
+  while (done < n && !out.kernelRefused) {
     const std::uint64_t want = done == 0 ? first : n - done;
     const ssize_t moved =
         ::copy_file_range(in.fd(), nullptr, out.fd(), nullptr,
@@ -262,7 +265,7 @@ std::uint64_t PosixFileSystem::CopyAhead(File& from, File& to, std::uint64_t n) 
     if (moved < 0 && errno == EINTR) continue;
     if (moved < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP ||
                       errno == EBADF)) {
-      kernelCopy_ = false;  // as in Copy: this kernel or file system will not
+      out.kernelRefused = true;  // as in Copy
     }
     break;  // the end of the source, or a failure that Copy will meet and report
   }

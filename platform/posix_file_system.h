@@ -32,7 +32,6 @@ class PosixFileSystem : public FileSystem {
  private:
   static constexpr std::size_t kBufferSize = 256 * 1024;
   bool unnamedTemporaries_;
-  bool kernelCopy_ = true;
   std::vector<char> buffer_;
 };
 
