@@ -10,7 +10,7 @@
 #include <QString>
 
 #include "desktop/progress_paint.h"
-#include "platform/controls.h"
+#include "window/controls.h"
 
 class QLineEdit;
 class QWidget;
