@@ -15,10 +15,10 @@
 
 #include <QApplication>
 
-#include "platform/posix_file_system.h"
 #include "desktop/desktop_program.h"
 #include "desktop/program_resources.h"
 #include "desktop/qt_event_pump.h"
+#include "platform/posix_file_system.h"
 
 namespace {
 
