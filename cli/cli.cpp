@@ -19,7 +19,7 @@
 #include "engine/part_names.h"
 #include "engine/shared_routines.h"
 #include "engine/split.h"
-#include "platform/posix_file_system.h"
+#include "platform/file_system.h"
 
 namespace qm {
 
@@ -67,15 +67,16 @@ std::optional<std::string> readTerminalLine() {
 
 // What every command works with: the job state, the disk, and the terminal's services.
 struct Session {
-  explicit Session(OverwriteAnswer overwrite)
-      : progress(stderr, ::isatty(STDERR_FILENO) == 1),
+  Session(FileSystem& fs, OverwriteAnswer overwrite)
+      : fs(fs),
+        progress(stderr, ::isatty(STDERR_FILENO) == 1),
         pump(state, interrupted),
         display(state, progress, stderr, overwrite, readTerminalLine) {}
 
   void show(int code) { ShowMessage(state, display, code); }
 
   JobState state;
-  PosixFileSystem fs;
+  FileSystem& fs;
   ProgressLine progress;
   CliPump pump;
   CliDisplay display;
@@ -154,8 +155,8 @@ constexpr const char* kJoinHint =
     "quellmark-cli: only a name ending in \"qkd\" is read as a data file; to cut a file into "
     "parts, use \"quellmark-cli split\"\n";
 
-int runSplit(const CliArguments& args) {
-  Session s(OverwriteAnswer::No);
+int runSplit(FileSystem& fs, const CliArguments& args) {
+  Session s(fs, OverwriteAnswer::No);
   const std::optional<Source> source = analyse(s, args.path);
   if (!source) return kMsgFailure;
   // A data file is the other kind of job: its fields stay empty, and the checks refuse them.
@@ -176,8 +177,8 @@ int runSplit(const CliArguments& args) {
   return run(s, request, SplitF, false, args.deleteSource);
 }
 
-int runCount(const CliArguments& args) {
-  Session s(OverwriteAnswer::No);
+int runCount(FileSystem& fs, const CliArguments& args) {
+  Session s(fs, OverwriteAnswer::No);
   const std::optional<Source> source = analyse(s, args.path);
   if (!source) return kMsgFailure;
   // A data file shows the count it holds; the size does not apply to it.
@@ -188,12 +189,12 @@ int runCount(const CliArguments& args) {
   return 0;
 }
 
-int runJoin(const CliArguments& args) {
+int runJoin(FileSystem& fs, const CliArguments& args) {
   OverwriteAnswer overwrite = args.overwrite;
   if (overwrite == OverwriteAnswer::Ask && ::isatty(STDIN_FILENO) != 1) {
     overwrite = OverwriteAnswer::No;  // nobody there to ask
   }
-  Session s(overwrite);
+  Session s(fs, overwrite);
   const std::optional<Source> source = analyse(s, args.path);
   if (!source) return kMsgFailure;
   if (!source->path.empty() && !source->set) return refuse(s, kMsgNeedFiles, kJoinHint);
@@ -210,8 +211,7 @@ int runJoin(const CliArguments& args) {
   return run(s, request, JoinF, true, args.deleteSource);
 }
 
-int runInfo(const CliArguments& args) {
-  PosixFileSystem fs;
+int runInfo(FileSystem& fs, const CliArguments& args) {
   const std::string path = absolutePath(fs, args.path);
   DataFileContents contents;
   try {
@@ -236,7 +236,7 @@ int runInfo(const CliArguments& args) {
 
 }  // namespace
 
-int RunCli(int argc, char** argv) {
+int RunCli(int argc, char** argv, FileSystem& fs) {
   const std::vector<std::string> words(argv + (argc > 0 ? 1 : 0), argv + argc);
   const ParsedArguments parsed = ParseArguments(words);
   if (const auto* error = std::get_if<UsageError>(&parsed)) {
@@ -249,16 +249,16 @@ int RunCli(int argc, char** argv) {
       std::fputs(HelpText().c_str(), stdout);
       return 0;
     case CliCommand::Version:
-      std::puts("quellmark-cli 1.0");
+      std::puts("quellmark-cli " QM_VERSION);
       return 0;
     case CliCommand::Split:
-      return runSplit(args);
+      return runSplit(fs, args);
     case CliCommand::Count:
-      return runCount(args);
+      return runCount(fs, args);
     case CliCommand::Join:
-      return runJoin(args);
+      return runJoin(fs, args);
     case CliCommand::Info:
-      return runInfo(args);
+      return runInfo(fs, args);
   }
   return kUsageStatus;
 }

@@ -30,7 +30,7 @@ class PosixFileSystem : public FileSystem {
   std::string HomeFolder() override;
 
  private:
-  static constexpr std::size_t kBufferSize = 256 * 1024;
+  static constexpr std::size_t kBufferSize = std::size_t{256} * 1024;
   bool unnamedTemporaries_;
   std::vector<char> buffer_;
 };
