@@ -5,19 +5,20 @@
 
 #include <QApplication>
 
-#include "platform/posix_association_store.h"
-#include "platform/posix_file_system.h"
-#include "platform/process_runner.h"
 #include "desktop/desktop_program.h"
 #include "desktop/program_resources.h"
 #include "desktop/qt_event_pump.h"
 #include "desktop/qt_shell.h"
+#include "platform/posix_association_store.h"
+#include "platform/posix_file_system.h"
+#include "platform/process_runner.h"
+#include "platform/version.h"
 #include "shell/command_line.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quellmark"));
-  QApplication::setApplicationVersion(QStringLiteral("1.0"));
+  QApplication::setApplicationVersion(QString::fromLatin1(qm::kVersion));
   qm::LoadProgramResources();
   qm::UseProgramLook();
   QApplication::setWindowIcon(qm::ProgramIcon());

@@ -8,6 +8,7 @@
 // The resources live in a static library, so nothing registers them unless asked.
 static void initQuellmarkResources() {
   Q_INIT_RESOURCE(quellmark);
+  Q_INIT_RESOURCE(quellmark_help);  // configured with the version, so built apart
 }
 
 namespace qm {

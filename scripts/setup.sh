@@ -8,6 +8,7 @@ packages=(
   xvfb xauth xdotool x11-utils imagemagick
   dbus-bin dbus-daemon at-spi2-core python3-pyatspi
   shared-mime-info libglib2.0-bin desktop-file-utils
+  help2man man-db dpkg-dev file lintian appstream
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -50,7 +50,7 @@ for f in x.qkd Y.QKD "my files/the movie.qkd"; do
   type=$(cd "$work" && gio info -a standard::content-type "$f" | sed -n 's/^ *standard::content-type: //p')
   [ "$type" = application/x-quellmark ] || fail "gio says $f is $type"
 done
-gio mime application/x-quellmark | grep -q '^Default application for .*: quellmark.desktop$' ||
+gio mime application/x-quellmark | grep '^Default application for .*: quellmark.desktop$' >/dev/null ||
   fail "gio mime: $(gio mime application/x-quellmark)"
 
 echo "-- the command line opens a data file with blanks in its path, in pieces"

@@ -10,6 +10,7 @@
 #include <QClipboard>
 #include <QDragEnterEvent>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMimeData>
@@ -28,6 +29,7 @@
 #include "desktop/qt_shell.h"
 #include "engine/messages.h"
 #include "platform/posix_file_system.h"
+#include "platform/version.h"
 
 namespace qm {
 namespace {
@@ -420,6 +422,9 @@ class DesktopProgramTest : public QObject {
       QTextBrowser* help = f.program.help.window();
       QVERIFY(help != nullptr && help->isVisible());
       QVERIFY(help->toPlainText().contains(QStringLiteral("Splitting a file")));
+      // The document is configured with the version.
+      QVERIFY(
+          help->toPlainText().contains(QStringLiteral("Quellmark v") + QLatin1String(kVersion)));
       const QRect screen = help->screen()->availableGeometry();
       QVERIFY(help->width() <= screen.width() * 4 / 5 && help->height() <= screen.height() * 4 / 5);
       QVERIFY((help->frameGeometry().center() - f.program.window.frameGeometry().center())
