@@ -44,7 +44,7 @@ double wallNow() {
 }
 
 // Passes everything to the real file system and keeps count of the engine's own copying: the
-// blocks (one Copy each) and the time spent moving bytes.
+// blocks (one Copy each) and the time spent moving bytes, ahead of the blocks or with them.
 class CopyTimingFileSystem : public qm::FileSystem {
  public:
   explicit CopyTimingFileSystem(qm::FileSystem& inner) : inner_(inner) {}
@@ -63,6 +63,14 @@ class CopyTimingFileSystem : public qm::FileSystem {
     copyCpu += threadCpu() - cpu;
     copyWall += wallNow() - wall;
     ++copies;
+    return moved;
+  }
+  std::uint64_t CopyAhead(qm::File& from, qm::File& to, std::uint64_t n) override {
+    const double wall = wallNow();
+    const double cpu = threadCpu();
+    const std::uint64_t moved = inner_.CopyAhead(from, to, n);
+    copyCpu += threadCpu() - cpu;
+    copyWall += wallNow() - wall;
     return moved;
   }
   std::unique_ptr<qm::File> CreateTemporary(const std::string& folder) override {

@@ -353,7 +353,7 @@ void FormSkin::sync(Control& control) {
     }
     if (list.currentIndex() != combo->listIndex()) list.setCurrentIndex(combo->listIndex());
   } else if (auto* bar = dynamic_cast<ProgressBar*>(&control)) {
-    static_cast<QProgressBar&>(widget).setValue(bar->value());
+    progressPaint_->setValue(static_cast<QProgressBar&>(widget), bar->value());
   }
   // Every change of a name is announced to screen readers, so only a real one is made.
   const std::string* caption = binding->ownName ? nullptr : captionOf(control);

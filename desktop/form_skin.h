@@ -11,6 +11,7 @@
 #include <QRect>
 #include <QString>
 
+#include "desktop/progress_paint.h"
 #include "window/controls.h"
 
 class QLineEdit;
@@ -70,6 +71,7 @@ class FormSkin : public QObject {
   std::vector<Binding> bindings_;
   std::unordered_map<const Control*, std::size_t> byControl_;
   std::unordered_map<const QWidget*, Control*> byWidget_;
+  ProgressPaint* progressPaint_ = new ProgressPaint(this);  // repaints bars at the screen's rate
   const Control* editing_ = nullptr;  // the text box whose typed text the model is taking
   int applying_ = 0;                  // depth of model changes being put on the widgets
   struct Applying {

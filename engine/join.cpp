@@ -221,12 +221,20 @@ class Joiner {
       state_.PartDone = 0;
       partCopied_ = 0;
       state_.JoinPartLeft = state_.JoinPartLength;
+      // The whole part at once where the file system can; the blocks copy what this left.
+      const auto ahead = static_cast<std::int64_t>(
+          fs_.CopyAhead(*part, *temp_, static_cast<std::uint64_t>(state_.JoinPartLength)));
+      partCopied_ = ahead;
       host_.ShowSectionProgress(0);
       // At least one block per part, so an empty part still shows progress and can be cancelled.
       bool cancelled = false;
       do {
         cancelled = CopyBlock(*part);
       } while (!cancelled && state_.JoinPartLeft != 0);
+      // Bytes moved ahead were read before the blocks; a part cut short meanwhile is no set.
+      if (!cancelled && ahead > 0 && part->Length() < static_cast<std::uint64_t>(ahead)) {
+        throw FileError(state_.PartFile, "read", "it became shorter while it was being joined");
+      }
       part->Close();
       if (cancelled) return false;
     }

@@ -293,6 +293,21 @@ bool CopyBlock(SplitRun& run, File& from, File& to) {
   return false;
 }
 
+// Moves the current part's bytes at once where the file system can (sharing blocks, a whole
+// part costs only bookkeeping). The blocks then report progress, wait and test Cancel as
+// before, and copy only what this left. Exactly what the blocks will hold goes ahead: all but
+// the last carry BlockSize, the last the rest of the part if any, and the source's end stops
+// them.
+std::int64_t CopyPartAhead(SplitRun& run, File& from, File& to, std::int32_t blocks) {
+  const JobState& state = run.state;
+  if (blocks < 1) return 0;
+  const std::int64_t length =
+      std::min(state.SourceLength - state.TotalDone,
+               std::max(state.PartLength, std::int64_t{blocks - 1} * state.BlockSize));
+  if (length <= 0) return 0;
+  return static_cast<std::int64_t>(run.fs.CopyAhead(from, to, static_cast<std::uint64_t>(length)));
+}
+
 // Writes every part. Returns false when the user cancelled.
 bool CopyParts(SplitRun& run) {
   JobState& state = run.state;
@@ -334,10 +349,23 @@ bool CopyParts(SplitRun& run) {
       state.PartLength = state.SourceLength - state.TotalDone;
     }
     const std::int32_t blocks = state.BlocksPerPart;
+    const std::int64_t partStart = state.TotalDone;
+    const std::int64_t ahead = CopyPartAhead(run, *source, part, blocks);
+    run.partCopied = ahead;
     for (state.Counter = 1; state.Counter <= blocks; ++state.Counter) {
       if (CopyBlock(run, *source, part)) {
         cancelled = true;
         break;
+      }
+    }
+    // Bytes moved ahead were read before the blocks; a source cut short meanwhile is no split.
+    if (!cancelled && ahead > 0) {
+      const std::uint64_t now = source->Length();
+      if (now < static_cast<std::uint64_t>(partStart + ahead)) {
+        throw FileError(run.source, "read",
+                        "it ended after " + std::to_string(now) + " bytes, though it was " +
+                            std::to_string(state.SourceLength) +
+                            " bytes long when the split began");
       }
     }
     if (!cancelled) run.set.Complete();

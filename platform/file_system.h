@@ -91,6 +91,12 @@ class FileSystem {
   // Moves `n` bytes from the current position of `from` to that of `to` the fastest way the
   // system offers. Returns the bytes moved, fewer only when `from` ends first.
   virtual std::uint64_t Copy(File& from, File& to, std::uint64_t n) = 0;
+  // Moves up to `n` bytes like Copy, but as one range in as few system calls as the file system
+  // needs (where it shares blocks between files, a whole part costs only bookkeeping). It never
+  // fails: it stops at a refusal, a failure or the end of `from`, and returns what it moved, by
+  // which both positions have advanced; Copy then moves the rest and reports any failure. A file
+  // system without such a path moves nothing here.
+  virtual std::uint64_t CopyAhead(File& /*from*/, File& /*to*/, std::uint64_t /*n*/) { return 0; }
 
   // An empty file in `folder` that nobody else can have opened, and that vanishes unless it is
   // published: unnamed where the system allows, otherwise under a unique name of our own.

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -143,6 +144,9 @@ class PosixFile : public File {
   std::string tempName;
   bool unnamed = false;
   std::shared_ptr<FolderHandle> tempFolder;
+  // The kernel refused to copy into this file (another file system, one that cannot); the bytes
+  // go through the buffer. Only this file: the next part may well be elsewhere.
+  bool kernelRefused = false;
 
  private:
   std::string path_;
@@ -337,7 +341,7 @@ std::uint64_t PosixFileSystem::Copy(File& from, File& to, std::uint64_t n) {
   std::uint64_t done = 0;
   // The kernel moves the bytes itself where it can; otherwise they pass through one buffer
   // that lives as long as this file system.
-  while (done < n && kernelCopy_) {
+  while (done < n && !out.kernelRefused) {
     const std::size_t chunk =
         static_cast<std::size_t>(std::min<std::uint64_t>(n - done, SSIZE_MAX));
     const ssize_t moved = ::copy_file_range(in.fd(), nullptr, out.fd(), nullptr, chunk, 0);
@@ -349,7 +353,7 @@ std::uint64_t PosixFileSystem::Copy(File& from, File& to, std::uint64_t n) {
     if (errno == EINTR) continue;
     if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP ||
         errno == EBADF) {
-      kernelCopy_ = false;  // this kernel or file system will not; stop asking
+      out.kernelRefused = true;  // this kernel or file system will not; stop asking
       break;
     }
     if (errno == EIO || errno == ENOSPC || errno == EFBIG || errno == EDQUOT) {
@@ -397,6 +401,37 @@ void PosixFileSystem::RemoveAt(Folder& folder, const std::string& name) {
   if (::unlinkat(posix(folder).fd(), name.c_str(), 0) != 0) {
     fail(folder.path() + name, "delete", errno);
   }
+}
+
+std::uint64_t PosixFileSystem::CopyAhead(File& from, File& to, std::uint64_t n) {
+  PosixFile& in = posix(from);
+  PosixFile& out = posix(to);
+  std::uint64_t done = 0;
+  // The page cache fills 64 KiB folios when the writes start on their boundaries; a range that
+  // starts between two goes up to the next one first, and the rest follows aligned.
+  constexpr std::uint64_t kAlign = 64 * 1024;
+  const off_t at = out.kernelRefused ? -1 : ::lseek(out.fd(), 0, SEEK_CUR);
+  std::uint64_t first = n;
+  if (at > 0 && static_cast<std::uint64_t>(at) % kAlign != 0) {
+    first = std::min(n, kAlign - static_cast<std::uint64_t>(at) % kAlign);
+  }
+  while (done < n && !out.kernelRefused) {
+    const std::uint64_t want = done == 0 ? first : n - done;
+    const ssize_t moved =
+        ::copy_file_range(in.fd(), nullptr, out.fd(), nullptr,
+                          static_cast<std::size_t>(std::min<std::uint64_t>(want, SSIZE_MAX)), 0);
+    if (moved > 0) {
+      done += static_cast<std::uint64_t>(moved);
+      continue;
+    }
+    if (moved < 0 && errno == EINTR) continue;
+    if (moved < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP ||
+                      errno == EBADF)) {
+      out.kernelRefused = true;  // as in Copy
+    }
+    break;  // the end of the source, or a failure that Copy will meet and report
+  }
+  return done;
 }
 
 std::unique_ptr<File> PosixFileSystem::CreateTemporary(const std::string& folder) {

@@ -22,6 +22,7 @@ class PosixFileSystem : public FileSystem {
   void Remove(const std::string& path) override;
   void Rename(const std::string& from, const std::string& to) override;
   std::uint64_t Copy(File& from, File& to, std::uint64_t n) override;
+  std::uint64_t CopyAhead(File& from, File& to, std::uint64_t n) override;
   std::unique_ptr<File> CreateTemporary(const std::string& folder) override;
   void Publish(File& temporary, const std::string& path) override;
   std::string Stage(File& temporary) override;
@@ -49,7 +50,6 @@ class PosixFileSystem : public FileSystem {
   bool unnamedTemporaries_;
   std::string procFolder_;
   std::uint32_t umask_;
-  bool kernelCopy_ = true;
   std::vector<char> buffer_;
 };
 

@@ -86,6 +86,9 @@ class Witness : public FileSystem {
   std::uint64_t Copy(File& a, File& b, std::uint64_t n) override {
     return guard(true, fs_, &FS::Copy, in(a), in(b), n);
   }
+  std::uint64_t CopyAhead(File& a, File& b, std::uint64_t n) override {
+    return fs_.CopyAhead(in(a), in(b), n);
+  }
   void Publish(File& t, S p) override { guard(false, fs_, &FS::Publish, in(t), p); }
   std::string Stage(File& t) override { return guard(false, fs_, &FS::Stage, in(t)); }
   void Discard(File& t) noexcept override { fs_.Discard(in(t)); }

@@ -41,6 +41,9 @@ TEST(Join, CopiesEachPartInBlocksAndCountsEmptyPartsAsDone) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.parts.size());
     JobFixture f;
+    // Every other case on a file system that moves only the first half of a part ahead of its
+    // blocks, which then move the rest.
+    if ((&c - cases) % 2 == 1) f.fs.failPath(Op::CopyAhead, f.folder.path(), 0);
     const std::string joined = f.makeSet(c.parts, c.batchAndDelete);
     f.writeFile("movie.004", "not of this set");
     if (c.destExists) f.writeFile("movie.avi", "old");

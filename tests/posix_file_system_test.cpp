@@ -50,6 +50,26 @@ TEST(PosixFileSystem, CopyMovesExactRangesAndStopsAtTheEndOfTheSource) {
   EXPECT_EQ(f.readFile("dst"), bytes);
 }
 
+TEST(PosixFileSystem, CopyAheadMovesWhatItCanAndCopyTheRest) {
+  test::JobFixture f;
+  PosixFileSystem fs;
+  const std::string bytes = test::JobFixture::pattern(300000);
+  f.writeFile("src", bytes);
+  // Off the 64 KiB grid, and past the end of the source.
+  for (const auto& [from, head, asked, moved, all] : std::vector<
+           std::tuple<std::string, std::uint64_t, std::uint64_t, std::uint64_t, std::string>>{
+           {f.path("src"), 1000, 100000, 100000, bytes},
+           {f.path("src"), 70000, 900000, 230000, bytes}}) {
+    auto in = fs.OpenRead(from);
+    auto out = fs.Create(f.path("dst"));
+    ASSERT_EQ(fs.Copy(*in, *out, head), head);
+    EXPECT_EQ(fs.CopyAhead(*in, *out, asked), moved);
+    EXPECT_EQ(fs.Copy(*in, *out, all.size() - head - moved), all.size() - head - moved);
+    out->Close();
+    EXPECT_EQ(f.readFile("dst"), all);
+  }
+}
+
 // Unnamed where the system allows, and the named way other file systems need.
 TEST(PosixFileSystem, TemporaryFilesVanishUnlessPublishedAndReplaceAtomically) {
   for (const bool unnamed : {true, false}) {

@@ -10,7 +10,7 @@ namespace {
 // clang-format off
 constexpr std::pair<const char*, const char*> kOps[] = {
     {"stat", "use"}, {"open", "open for reading"}, {"create", "create"}, {"read", "read"},
-    {"write", "write"}, {"copy", "write"}, {"length", "measure"}, {"flush", "flush to disk"},
+    {"write", "write"}, {"copy", "write"}, {"copy-ahead", "write"}, {"length", "measure"}, {"flush", "flush to disk"},
     {"close", "close"}, {"remove", "delete"}, {"rename", "rename"},
     {"create-temporary", "create a temporary file in"}, {"publish", "rename"},
     {"sync-folder", "flush to disk"}, {"open-folder", "open the folder"}};
@@ -107,6 +107,14 @@ void FaultFileSystem::Rename(const std::string& from, const std::string& to) {
 std::uint64_t FaultFileSystem::Copy(File& from, File& to, std::uint64_t n) {
   hit(Op::Copy, to.path());
   return inner_.Copy(unwrap(from), unwrap(to), n);
+}
+
+std::uint64_t FaultFileSystem::CopyAhead(File& from, File& to, std::uint64_t n) {
+  if (chosen(Op::CopyAhead, to.path())) {
+    fired_ = true;
+    n /= 2;
+  }
+  return inner_.CopyAhead(unwrap(from), unwrap(to), n);
 }
 
 std::unique_ptr<File> FaultFileSystem::CreateTemporary(const std::string& folder) {

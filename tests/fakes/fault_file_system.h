@@ -11,8 +11,8 @@
 namespace qm::test {
 
 // clang-format off
-enum class Op { Stat, OpenRead, Create, Read, Write, Copy, Length, Flush, Close, Remove, Rename,
-                CreateTemporary, Publish, SyncFolder, OpenFolder, Count_ };
+enum class Op { Stat, OpenRead, Create, Read, Write, Copy, CopyAhead, Length, Flush, Close, Remove,
+                Rename, CreateTemporary, Publish, SyncFolder, OpenFolder, Count_ };
 // clang-format on
 
 const char* opName(Op op);
@@ -56,6 +56,9 @@ class FaultFileSystem : public FileSystem {
   void Remove(const std::string& path) override;
   void Rename(const std::string& from, const std::string& to) override;
   std::uint64_t Copy(File& from, File& to, std::uint64_t n) override;
+  // A chosen call moves only the first half of the range, as a file system that gives up
+  // partway; Copy must then move the rest.
+  std::uint64_t CopyAhead(File& from, File& to, std::uint64_t n) override;
   std::unique_ptr<File> CreateTemporary(const std::string& folder) override;
   void Publish(File& temporary, const std::string& path) override;
   std::string Stage(File& temporary) override;

@@ -9,6 +9,7 @@
 
 #include <QClipboard>
 #include <QDragEnterEvent>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -229,8 +230,22 @@ class DesktopProgramTest : public QObject {
           f.widget(f.form.txtSource)->isEnabled() || f.widget(f.form.optJoin)->isEnabled() ||
           !f.widget(f.form.cmdCancel)->isVisible() || f.widget(f.form.cmdBegin)->isVisible();
     };
+    // The section bar repaints at most once per frame of the screen, yet shows each part full.
+    struct Paints : QObject {
+      std::vector<int> shown;
+      bool eventFilter(QObject* bar, QEvent* event) override {
+        if (event->type() == QEvent::Paint) shown.push_back(bar->property("value").toInt());
+        return false;
+      }
+    } paints;
+    f.widget(f.form.proSection)->installEventFilter(&paints);
+    QElapsedTimer clock;
+    clock.start();
     f.press(f.form.cmdBegin, Qt::Key_Return);
     f.pump.onEvents = nullptr;
+    const qint64 frames = clock.elapsed() * f.program.window.screen()->refreshRate() / 1000;
+    QVERIFY(paints.shown.size() <= static_cast<std::size_t>(frames) + 2 * 3 + 2);
+    QCOMPARE(std::count(paints.shown.begin(), paints.shown.end(), 100), 3);
 
     QCOMPARE(f.read("movie.001") + f.read("movie.002") + f.read("movie.003"), bytes);
     QVERIFY(f.exists("movie.qkd"));
