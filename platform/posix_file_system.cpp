@@ -54,6 +54,21 @@ class PosixFile : public File {
     return done;
   }
 
+  std::size_t ReadAt(void* buffer, std::size_t n, std::uint64_t offset) override {
+    auto* out = static_cast<char*>(buffer);
+    std::size_t done = 0;
+    while (done < n) {
+      const ssize_t got = ::pread(fd_, out + done, n - done, static_cast<off_t>(offset + done));
+      if (got < 0) {
+        if (errno == EINTR) continue;
+        fail(path_, "read", errno);
+      }
+      if (got == 0) break;
+      done += static_cast<std::size_t>(got);
+    }
+    return done;
+  }
+
   void Write(const void* data, std::size_t n) override {
     const auto* in = static_cast<const char*>(data);
     std::size_t done = 0;
@@ -163,12 +178,20 @@ std::unique_ptr<File> PosixFileSystem::OpenRead(const std::string& path) {
 }
 
 std::unique_ptr<File> PosixFileSystem::Create(const std::string& path) {
+  return CreateWithMode(path, 0666);
+}
+
+std::unique_ptr<File> PosixFileSystem::CreateExecutable(const std::string& path) {
+  return CreateWithMode(path, 0777);
+}
+
+std::unique_ptr<File> PosixFileSystem::CreateWithMode(const std::string& path, mode_t mode) {
   // Never through a symbolic link: one of the output's name, even one that points nowhere,
   // would send the bytes into another folder. Such a link is replaced, as a file would be.
-  const auto open = [&path](int flags) {
+  const auto open = [&path, mode](int flags) {
     int fd;
     do {
-      fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | flags, 0666);
+      fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | flags, mode);
     } while (fd < 0 && errno == EINTR);
     return fd;
   };

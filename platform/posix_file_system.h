@@ -1,6 +1,8 @@
 // The file system of a POSIX system: short transfers looped, EINTR retried, close checked.
 #pragma once
 
+#include <sys/types.h>
+
 #include <vector>
 
 #include "platform/file_system.h"
@@ -17,6 +19,7 @@ class PosixFileSystem : public FileSystem {
   FileInfo Stat(const std::string& path) override;
   std::unique_ptr<File> OpenRead(const std::string& path) override;
   std::unique_ptr<File> Create(const std::string& path) override;
+  std::unique_ptr<File> CreateExecutable(const std::string& path) override;
   void Remove(const std::string& path) override;
   void Rename(const std::string& from, const std::string& to) override;
   std::uint64_t Copy(File& from, File& to, std::uint64_t n) override;
@@ -29,6 +32,8 @@ class PosixFileSystem : public FileSystem {
   std::string HomeFolder() override;
 
  private:
+  std::unique_ptr<File> CreateWithMode(const std::string& path, mode_t mode);
+
   static constexpr std::size_t kBufferSize = 256 * 1024;
   bool unnamedTemporaries_;
   bool kernelCopy_ = true;

@@ -12,6 +12,7 @@ const char* actionOf(Op op) {
     case Op::Create:
       return "create";
     case Op::Read:
+    case Op::ReadAt:
       return "read";
     case Op::Write:
     case Op::Copy:
@@ -44,6 +45,10 @@ class FaultFile : public File {
     fs_.hit(Op::Read, path());
     return inner_->Read(buffer, n);
   }
+  std::size_t ReadAt(void* buffer, std::size_t n, std::uint64_t offset) override {
+    fs_.hit(Op::ReadAt, path());
+    return inner_->ReadAt(buffer, n, offset);
+  }
   void Write(const void* data, std::size_t n) override {
     fs_.hit(Op::Write, path());
     inner_->Write(data, n);
@@ -75,10 +80,9 @@ File& unwrap(File& file) {
 }  // namespace
 
 const char* opName(Op op) {
-  static constexpr const char* kNames[] = {"stat",    "open",       "create", "read",
-                                           "write",   "copy",       "length", "flush",
-                                           "close",   "remove",     "rename", "create-temporary",
-                                           "publish", "sync-folder"};
+  static constexpr const char* kNames[] = {
+      "stat",  "open",  "create", "read",   "read-at",          "write",   "copy",       "length",
+      "flush", "close", "remove", "rename", "create-temporary", "publish", "sync-folder"};
   return kNames[static_cast<int>(op)];
 }
 
@@ -111,6 +115,11 @@ std::unique_ptr<File> FaultFileSystem::OpenRead(const std::string& path) {
 std::unique_ptr<File> FaultFileSystem::Create(const std::string& path) {
   hit(Op::Create, path);
   return std::make_unique<FaultFile>(*this, inner_.Create(path));
+}
+
+std::unique_ptr<File> FaultFileSystem::CreateExecutable(const std::string& path) {
+  hit(Op::Create, path);
+  return std::make_unique<FaultFile>(*this, inner_.CreateExecutable(path));
 }
 
 void FaultFileSystem::Remove(const std::string& path) {

@@ -59,6 +59,9 @@ class Witness : public FileSystem {
     std::size_t Read(void* b, std::size_t n) override {
       return w.guard(true, *f, &File::Read, b, n);
     }
+    std::size_t ReadAt(void* b, std::size_t n, std::uint64_t at) override {
+      return w.guard(true, *f, &File::ReadAt, b, n, at);
+    }
     void Write(const void* d, std::size_t n) override { w.guard(true, *f, &File::Write, d, n); }
     std::uint64_t Length() override { return w.guard(true, *f, &File::Length); }
     void Flush() override { w.guard(true, *f, &File::Flush); }
@@ -78,6 +81,7 @@ class Witness : public FileSystem {
   FileInfo Stat(S p) override { return fs_.Stat(p); }
   Ptr OpenRead(S p) override { return wrap(guard(false, fs_, &FS::OpenRead, p)); }
   Ptr Create(S p) override { return wrap(guard(false, fs_, &FS::Create, p)); }
+  Ptr CreateExecutable(S p) override { return wrap(guard(false, fs_, &FS::CreateExecutable, p)); }
   Ptr CreateTemporary(S p) override { return wrap(guard(false, fs_, &FS::CreateTemporary, p)); }
   void Remove(S p) override { guard(false, fs_, &FS::Remove, p); }
   void Rename(S a, S b) override { guard(false, fs_, &FS::Rename, a, b); }
