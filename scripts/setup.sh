@@ -3,7 +3,8 @@
 # everything is there already.
 set -euo pipefail
 packages=(
-  cmake ninja-build g++ clang libclang-rt-14-dev clang-format libgtest-dev
+  cmake ninja-build g++ clang libclang-rt-14-dev clang-format libgtest-dev libssl-dev
+  dash busybox shellcheck
   qt6-base-dev libgl-dev
   xvfb xauth xdotool x11-utils imagemagick
   shared-mime-info libglib2.0-bin desktop-file-utils
