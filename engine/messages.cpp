@@ -14,4 +14,9 @@ void ShowFailure(Job& job, std::string detail) {
   ShowMessage(job, kMsgFailure);
 }
 
+void ShowDamaged(Job& job, std::string detail) {
+  job.state.MessageDetail = std::move(detail);
+  ShowMessage(job, kMsgDamaged);
+}
+
 }  // namespace qm

@@ -54,6 +54,8 @@ std::string frmError::MessageText(int code, const std::string& detail) {
       return "Warning! You have pressed cancel! Do you wish to cancel this operation?";
     case 9:
       return "Error #009 : " + detail;
+    case 10:
+      return "Error #010 : " + detail;
     default:
       return {};
   }
@@ -68,7 +70,7 @@ void frmError::Form_Load() {
     cmdYes.setVisible(true);
     cmdNo.setVisible(true);
     moveFocus(&cmdYes);
-  } else if (code >= 1 && code <= 9) {
+  } else if (code >= 1 && code <= 10) {
     cmdOk.setVisible(true);
     moveFocus(&cmdOk);
   }

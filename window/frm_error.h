@@ -30,7 +30,7 @@ class frmError : public Form {
   // The skin's hook: the dialog has unloaded itself and its window should close.
   Handler Unloaded;
 
-  // The exact text of message `code`; message 9 carries `detail`.
+  // The exact text of message `code`; messages 9 and 10 carry `detail`.
   static std::string MessageText(int code, const std::string& detail);
   static bool IsQuestion(int code) { return code == 4 || code == 8; }
 
