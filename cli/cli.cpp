@@ -13,10 +13,13 @@
 #include "cli/cli_services.h"
 #include "engine/data_file.h"
 #include "engine/job_state.h"
+#include "engine/join.h"
+#include "engine/messages.h"
+#include "engine/part_count.h"
 #include "engine/part_names.h"
-#include "platform/posix_file_system.h"
-#include "window/frm_error.h"
-#include "window/frm_quellmark.h"
+#include "engine/shared_routines.h"
+#include "engine/split.h"
+#include "platform/file_system.h"
 
 namespace qm {
 
@@ -62,45 +65,21 @@ std::optional<std::string> readTerminalLine() {
   }
 }
 
-// Everything the desktop program builds, with the command line's services in place of the
-// screen's.
+// What every command works with: the job state, the disk, and the terminal's services.
 struct Session {
-  explicit Session(OverwriteAnswer overwrite)
-      : progress(stderr, ::isatty(STDERR_FILENO) == 1),
-        pump(interrupted),
-        error(state, pump),
-        display(state, error, progress, stderr, overwrite, readTerminalLine),
-        services{fs, pump, display},
-        window(state, services, dialogs, help) {
-    pump.Attach(&window.cmdCancel, [this] { showProgress(); });
-  }
+  Session(FileSystem& fs, OverwriteAnswer overwrite)
+      : fs(fs),
+        progress(stderr, ::isatty(STDERR_FILENO) == 1),
+        pump(state, interrupted),
+        display(state, progress, stderr, overwrite, readTerminalLine) {}
 
-  void showProgress() {
-    // Nothing to draw on, or nothing being copied: this runs after every block, so bail early.
-    if (!progress.enabled() || !window.cmdCancel.visible()) return;
-    const bool join = window.optJoin.value();
-    std::string text = join ? "Joining" : "Splitting";
-    const std::string& part = window.lblSectionNum.caption();
-    if (!part.empty() && part != "0") {
-      text += " part " + part + " of " + window.lblNumber.caption() + ": " +
-              std::to_string(window.proSection.value()) + "%,";
-    } else {
-      text += ":";
-    }
-    text += " " + std::to_string(window.proFile.value()) + "% in all";
-    progress.Show(text);
-  }
+  void show(int code) { ShowMessage(state, display, code); }
 
   JobState state;
-  PosixFileSystem fs;
+  FileSystem& fs;
   ProgressLine progress;
   CliPump pump;
-  frmError error;
   CliDisplay display;
-  Services services;
-  NoFileDialog dialogs;
-  NoHelpViewer help;
-  frmQuellmark window;
 };
 
 std::string absolutePath(FileSystem& fs, const std::string& path) {
@@ -110,117 +89,135 @@ std::string absolutePath(FileSystem& fs, const std::string& path) {
   return folder + path;
 }
 
-// The size options as a user picks them. In Join mode they are disabled and nothing happens.
-void chooseSize(frmQuellmark& window, const SizeChoice& size) {
+std::int64_t sizeInBytes(const SizeChoice& size) {
   switch (size.option) {
     case SizeOption::Kb720:
-      window.Option4.click();
-      return;
+      return kSize720Kb;
     case SizeOption::Mb1:
-      window.Option3.click();
-      return;
+      return kSize1Mb;
     case SizeOption::Mb1_4:
-      window.Option1.click();
-      return;
+      return kSize1_4Mb;
     case SizeOption::Mb2_5:
-      window.Option2.click();
-      return;
+      return kSize2_5Mb;
     case SizeOption::Mb5:
-      window.Option5.click();
-      return;
+      return kSize5Mb;
     case SizeOption::Custom:
-      window.Option6.click();
-      if (window.Combo1.enabled()) window.Combo1.setListIndex(size.unitIndex);
-      if (window.txtSize.enabled()) window.txtSize.setText(size.customText);
-      return;
+      return CustomSplitSize(size.customText, size.unitIndex);
   }
-}
-
-// Picks the mode the command asks for. The source analysis chooses the mode from the name (a
-// name ending in "qkd" is a data file); when that differs from the command, switching empties
-// both fields, so Begin refuses with message 2 instead of running the other operation.
-// Returns false when the source was analysed as the other kind of file.
-bool ensureMode(Session& s, bool join) {
-  if (s.window.optJoin.value() == join) return true;
-  const bool analysed = !s.window.txtSource.text().empty();
-  if (join) {
-    s.window.optJoin.click();
-  } else {
-    s.window.optSplit.click();
-  }
-  return !analysed;
-}
-
-// Presses Begin with Ctrl-C turned into Cancel, and reports how the run ended.
-int begin(Session& s) {
-  {
-    InterruptCatcher catcher;
-    s.window.cmdBegin.click();
-  }
-  s.progress.Clear();
-  return s.display.endingMessage();
-}
-
-int runSplit(const CliArguments& args) {
-  Session s(OverwriteAnswer::No);
-  s.window.Form_Load("");
-  s.window.LoadSource(absolutePath(s.fs, args.path));
-  if (s.display.endingMessage() != 0) return s.display.endingMessage();
-  const bool dataFile = !ensureMode(s, false);
-  chooseSize(s.window, args.size);
-  if (args.dest) s.window.txtDest.setText(absolutePath(s.fs, *args.dest));
-  if (args.batch) s.window.chkSelfJoin.setValue(1);
-  if (args.deleteSource) s.window.chkDelete.setValue(1);
-  const int status = begin(s);
-  if (dataFile) {
-    std::fputs(
-        "quellmark-cli: a name ending in \"qkd\" is read as a data file; to put its parts "
-        "together, use \"quellmark-cli join\"\n",
-        stderr);
-  }
-  return status;
-}
-
-int runCount(const CliArguments& args) {
-  Session s(OverwriteAnswer::No);
-  s.window.Form_Load("");
-  s.window.LoadSource(absolutePath(s.fs, args.path));
-  if (s.display.endingMessage() != 0) return s.display.endingMessage();
-  chooseSize(s.window, args.size);
-  std::printf("%s\n", s.window.lblNumber.caption().c_str());
   return 0;
 }
 
-int runJoin(const CliArguments& args) {
+// The source as the window's analysis reads it: a data file of a set, a file to split, or
+// nothing usable (the name is left empty, so the checks before a run refuse it).
+struct Source {
+  std::string path;  // empty when there is no such file
+  std::optional<DataFileContents> set;
+};
+
+// Returns nothing when the data file cannot be read: message 9 has said why.
+std::optional<Source> analyse(Session& s, const std::string& given) {
+  const std::string path = absolutePath(s.fs, given);
+  if (!FileExists(s.fs, path)) return Source{};
+  if (!IsDataFileName(path)) return Source{path, std::nullopt};
+  try {
+    return Source{path, ReadDataFile(s.fs, path)};
+  } catch (const FileError& error) {
+    std::string text = error.what();
+    if (!text.ends_with(".")) text += ".";
+    ShowFailure(s.state, s.display, text + " Nothing was loaded.");
+    return std::nullopt;
+  }
+}
+
+// Runs one request with Ctrl-C turned into Cancel, and reports how the run ended.
+template <typename Request, typename Routine>
+int run(Session& s, const Request& request, Routine routine, bool join, bool deleteWhenDone) {
+  CliHost host(s.pump, s.display, s.progress, join, request.partCount, deleteWhenDone);
+  Outcome outcome;
+  {
+    InterruptCatcher catcher;
+    outcome = routine(s.state, s.fs, host, request);
+  }
+  s.progress.Clear();
+  return outcome.message;
+}
+
+int refuse(Session& s, int code, const char* hint) {
+  s.show(code);
+  if (hint != nullptr) std::fputs(hint, stderr);
+  return code;
+}
+
+constexpr const char* kSplitHint =
+    "quellmark-cli: a name ending in \"qkd\" is read as a data file; to put its parts together, "
+    "use \"quellmark-cli join\"\n";
+constexpr const char* kJoinHint =
+    "quellmark-cli: only a name ending in \"qkd\" is read as a data file; to cut a file into "
+    "parts, use \"quellmark-cli split\"\n";
+
+int runSplit(FileSystem& fs, const CliArguments& args) {
+  Session s(fs, OverwriteAnswer::No);
+  const std::optional<Source> source = analyse(s, args.path);
+  if (!source) return kMsgFailure;
+  // A data file is the other kind of job: its fields stay empty, and the checks refuse them.
+  if (source->set) return refuse(s, kMsgNeedFiles, kSplitHint);
+  SplitRequest request;
+  request.source = source->path;
+  if (!source->path.empty()) {
+    request.dest = DefaultDestination(source->path);
+    request.sourceTitle = nameOf(source->path);
+  }
+  if (args.dest) request.dest = absolutePath(s.fs, *args.dest);
+  request.partSize = sizeInBytes(args.size);
+  request.partCount = CountParts(s.state, s.fs, request.source, request.partSize);
+  request.batchFile = args.batch;
+  if (const int refusal = CheckBeforeRun(s.fs, request.source, request.dest, request.partCount)) {
+    return refuse(s, refusal, nullptr);
+  }
+  return run(s, request, SplitF, false, args.deleteSource);
+}
+
+int runCount(FileSystem& fs, const CliArguments& args) {
+  Session s(fs, OverwriteAnswer::No);
+  const std::optional<Source> source = analyse(s, args.path);
+  if (!source) return kMsgFailure;
+  // A data file shows the count it holds; the size does not apply to it.
+  const std::int64_t count = source->set
+                                 ? source->set->count
+                                 : CountParts(s.state, s.fs, source->path, sizeInBytes(args.size));
+  std::printf("%s\n", PartCountText(count).c_str());
+  return 0;
+}
+
+int runJoin(FileSystem& fs, const CliArguments& args) {
   OverwriteAnswer overwrite = args.overwrite;
   if (overwrite == OverwriteAnswer::Ask && ::isatty(STDIN_FILENO) != 1) {
     overwrite = OverwriteAnswer::No;  // nobody there to ask
   }
-  Session s(overwrite);
-  s.window.Form_Load("");
-  s.window.LoadSource(absolutePath(s.fs, args.path));
-  if (s.display.endingMessage() != 0) return s.display.endingMessage();
-  const bool plainFile = !ensureMode(s, true);
-  if (args.dest) s.window.txtDest.setText(absolutePath(s.fs, *args.dest));
-  if (args.deleteSource) s.window.chkDelete.setValue(1);
-  const int status = begin(s);
-  if (plainFile) {
-    std::fputs(
-        "quellmark-cli: only a name ending in \"qkd\" is read as a data file; to cut a "
-        "file into parts, use \"quellmark-cli split\"\n",
-        stderr);
+  Session s(fs, overwrite);
+  const std::optional<Source> source = analyse(s, args.path);
+  if (!source) return kMsgFailure;
+  if (!source->path.empty() && !source->set) return refuse(s, kMsgNeedFiles, kJoinHint);
+  JoinRequest request;
+  if (source->set) {
+    request.dataFile = source->path;
+    request.dest = folderOf(source->path) + source->set->name;
+    request.partCount = source->set->count;
   }
-  return status;
+  if (args.dest) request.dest = absolutePath(s.fs, *args.dest);
+  if (const int refusal = CheckBeforeRun(s.fs, request.dataFile, request.dest, request.partCount)) {
+    return refuse(s, refusal, nullptr);
+  }
+  return run(s, request, JoinF, true, args.deleteSource);
 }
 
-int runInfo(const CliArguments& args) {
-  PosixFileSystem fs;
+int runInfo(FileSystem& fs, const CliArguments& args) {
   const std::string path = absolutePath(fs, args.path);
   DataFileContents contents;
   try {
     contents = ReadDataFile(fs, path);
   } catch (const FileError& e) {
-    std::fprintf(stderr, "%s\n", frmError::MessageText(9, e.what()).c_str());
+    std::fprintf(stderr, "%s\n", MessageText(kMsgFailure, e.what()).c_str());
     return 9;
   }
   std::printf("File: %s\nParts: %d\n", contents.name.c_str(), contents.count);
@@ -239,7 +236,7 @@ int runInfo(const CliArguments& args) {
 
 }  // namespace
 
-int RunCli(int argc, char** argv) {
+int RunCli(int argc, char** argv, FileSystem& fs) {
   const std::vector<std::string> words(argv + (argc > 0 ? 1 : 0), argv + argc);
   const ParsedArguments parsed = ParseArguments(words);
   if (const auto* error = std::get_if<UsageError>(&parsed)) {
@@ -255,13 +252,13 @@ int RunCli(int argc, char** argv) {
       std::puts("quellmark-cli 1.0");
       return 0;
     case CliCommand::Split:
-      return runSplit(args);
+      return runSplit(fs, args);
     case CliCommand::Count:
-      return runCount(args);
+      return runCount(fs, args);
     case CliCommand::Join:
-      return runJoin(args);
+      return runJoin(fs, args);
     case CliCommand::Info:
-      return runInfo(args);
+      return runInfo(fs, args);
   }
   return kUsageStatus;
 }

@@ -1,9 +1,11 @@
-// The command-line front end: a second skin over the window's forms.
+// The command-line front end: requests for the engine built from the arguments.
 #pragma once
 
 namespace qm {
 
-// Runs quellmark-cli with the process's arguments; returns the exit status.
-int RunCli(int argc, char** argv);
+class FileSystem;
+
+// Runs quellmark-cli with the process's arguments over `fs`; returns the exit status.
+int RunCli(int argc, char** argv, FileSystem& fs);
 
 }  // namespace qm

@@ -36,13 +36,8 @@ void ProgressLine::Clear() {
   last_.clear();
 }
 
-CliPump::CliPump(volatile std::sig_atomic_t& interrupted, double startClock)
-    : interrupted_(interrupted), clock_(startClock) {}
-
-void CliPump::Attach(CommandButton* cancel, std::function<void()> onTurn) {
-  cancel_ = cancel;
-  onTurn_ = std::move(onTurn);
-}
+CliPump::CliPump(JobState& state, volatile std::sig_atomic_t& interrupted, double startClock)
+    : state_(state), interrupted_(interrupted), clock_(startClock) {}
 
 double CliPump::Timer() {
   // The reading that ends a pause is handed out first; only then is the clock set back, so the
@@ -54,52 +49,35 @@ double CliPump::Timer() {
 
 void CliPump::ProcessEvents(double deadline) {
   // Cancel is shown only while a run copies; an interrupt that comes before waits for it.
-  if (interrupted_ != 0 && cancel_ != nullptr && cancel_->visible() && cancel_->enabled()) {
+  if (interrupted_ != 0 && cancellable_) {
     interrupted_ = 0;
-    cancel_->click();
+    state_.CancelPressed = true;
   }
   if (onTurn_) onTurn_();
   if (deadline > clock_) clock_ = deadline;
 }
 
-CliDisplay::CliDisplay(JobState& state, frmError& form, ProgressLine& progress, std::FILE* err,
+CliDisplay::CliDisplay(JobState& state, ProgressLine& progress, std::FILE* err,
                        OverwriteAnswer overwrite,
                        std::function<std::optional<std::string>()> readLine)
     : state_(state),
-      form_(form),
       progress_(progress),
       err_(err),
       overwrite_(overwrite),
       readLine_(std::move(readLine)) {}
 
 void CliDisplay::ShowError() {
-  form_.Form_Load();
   const int code = state_.MessageCode;
-  const std::string text = form_.Label1.caption();
-  if (code == kMsgConfirmCancel) {
-    // Only Ctrl-C presses Cancel on the command line, and it means it.
-    form_.cmdYes.click();
-    return;
-  }
+  const std::string text = MessageText(code, state_.MessageDetail);
+  if (code == kMsgConfirmCancel) return;  // Ctrl-C means it: the code stays, which is Yes
   if (code == kMsgOverwrite) {
-    if (answerOverwrite(text)) {
-      form_.cmdYes.click();
-    } else {
-      ending_ = code;
-      form_.cmdNo.click();
-    }
+    if (answerOverwrite(text)) state_.MessageCode = 0;
     return;
   }
   progress_.Clear();
   std::fprintf(err_, "%s\n", text.c_str());
   std::fflush(err_);
-  ending_ = code;
-  // Ok, or for a code the dialog does not know, closing it.
-  if (form_.cmdOk.visible()) {
-    form_.cmdOk.click();
-  } else {
-    form_.Form_QueryUnload();
-  }
+  state_.MessageCode = 0;
 }
 
 bool CliDisplay::answerOverwrite(const std::string& question) {
@@ -121,6 +99,36 @@ bool CliDisplay::answerOverwrite(const std::string& question) {
   if (!line) std::fputc('\n', err_);  // end of input: leave the terminal on a fresh line
   std::fflush(err_);
   return line && !line->empty() && (line->front() == 'y' || line->front() == 'Y');
+}
+
+CliHost::CliHost(CliPump& pump, CliDisplay& display, ProgressLine& progress, bool join,
+                 std::int64_t parts, bool deleteWhenDone)
+    : pump_(pump),
+      display_(display),
+      progress_(progress),
+      join_(join),
+      parts_(parts),
+      deleteWhenDone_(deleteWhenDone) {
+  pump_.OnTurn([this] { showProgress(); });
+}
+
+void CliHost::ShowRunning(bool running) {
+  running_ = running;
+  pump_.SetCancellable(running);
+}
+
+void CliHost::showProgress() {
+  // Nothing to draw on, or nothing being copied: this runs after every block, so bail early.
+  if (!progress_.enabled() || !running_) return;
+  std::string text = join_ ? "Joining" : "Splitting";
+  if (part_ > 0) {
+    text += " part " + std::to_string(part_) + " of " + std::to_string(parts_) + ": " +
+            std::to_string(section_) + "%,";
+  } else {
+    text += ":";
+  }
+  text += " " + std::to_string(file_) + "% in all";
+  progress_.Show(text);
 }
 
 }  // namespace qm

@@ -1,5 +1,5 @@
-// The services the window's forms call, as the command line provides them: a clock that never
-// waits, a progress line on the terminal, and a message dialog that answers by itself.
+// What a run needs from the command line: a clock that never waits, a progress line on the
+// terminal, and messages printed and answered without a dialog.
 #pragma once
 
 #include <chrono>
@@ -11,12 +11,9 @@
 
 #include "cli/arguments.h"
 #include "engine/job_state.h"
-#include "platform/controls.h"
+#include "engine/run.h"
 #include "platform/event_pump.h"
-#include "platform/file_dialog.h"
-#include "platform/help_viewer.h"
 #include "platform/modal_display.h"
-#include "window/frm_error.h"
 
 namespace qm {
 
@@ -43,14 +40,15 @@ class ProgressLine {
 };
 
 // The command line's event pump. Its clock jumps to each deadline, so Pause never waits. Every
-// turn passes an interrupt (Ctrl-C) on as a click on Cancel, once Cancel is there to be clicked,
-// and lets the progress line follow the run.
+// turn passes an interrupt (Ctrl-C) on as a press of Cancel, once the run shows Cancel, and
+// lets the progress line follow the run.
 class CliPump : public EventPump {
  public:
-  explicit CliPump(volatile std::sig_atomic_t& interrupted, double startClock = kNoon);
+  CliPump(JobState& state, volatile std::sig_atomic_t& interrupted, double startClock = kNoon);
 
-  // The button an interrupt presses, and what to run at every turn (the progress line).
-  void Attach(CommandButton* cancel, std::function<void()> onTurn);
+  // Whether Cancel is there to be pressed, and what to run at every turn (the progress line).
+  void SetCancellable(bool on) { cancellable_ = on; }
+  void OnTurn(std::function<void()> onTurn) { onTurn_ = std::move(onTurn); }
 
   double Timer() override;
   void ProcessEvents(double deadline) override;
@@ -58,49 +56,62 @@ class CliPump : public EventPump {
   static constexpr double kNoon = 43200.0;
 
  private:
+  JobState& state_;
   volatile std::sig_atomic_t& interrupted_;
   double clock_;
-  CommandButton* cancel_ = nullptr;
+  bool cancellable_ = false;
   std::function<void()> onTurn_;
 };
 
-// The message dialog of the command line: drives the real frmError, prints what it shows and
-// answers for the user. One-button messages are printed and answered Ok; "cancel this
-// operation?" is answered Yes, since only Ctrl-C presses Cancel here; "overwrite?" is answered
-// as the user told the program, or asked on the terminal.
+// The message dialog of the command line: prints the message and answers for the user.
+// One-button messages are printed; "cancel this operation?" is answered Yes, since only Ctrl-C
+// presses Cancel here; "overwrite?" is answered as the user told the program, or asked on the
+// terminal.
 class CliDisplay : public ModalDisplay {
  public:
   // `readLine` reads the terminal's answer to an overwrite question (nothing at end of input).
-  CliDisplay(JobState& state, frmError& form, ProgressLine& progress, std::FILE* err,
-             OverwriteAnswer overwrite, std::function<std::optional<std::string>()> readLine);
+  CliDisplay(JobState& state, ProgressLine& progress, std::FILE* err, OverwriteAnswer overwrite,
+             std::function<std::optional<std::string>()> readLine);
 
   void ShowError() override;
-
-  // The message that ended the run, 0 when none did.
-  int endingMessage() const { return ending_; }
 
  private:
   bool answerOverwrite(const std::string& question);
 
   JobState& state_;
-  frmError& form_;
   ProgressLine& progress_;
   std::FILE* err_;
   OverwriteAnswer overwrite_;
   std::function<std::optional<std::string>()> readLine_;
-  int ending_ = 0;
 };
 
-// No dialogs and no help on the command line: every request is a cancelled one.
-class NoFileDialog : public FileDialog {
+// A run as the command line shows it: the progress line, and Cancel for Ctrl-C.
+class CliHost : public RunHost {
  public:
-  std::optional<FileDialogResult> ShowOpen(const FileDialogRequest&) override { return {}; }
-  std::optional<FileDialogResult> ShowSave(const FileDialogRequest&) override { return {}; }
-};
+  CliHost(CliPump& pump, CliDisplay& display, ProgressLine& progress, bool join, std::int64_t parts,
+          bool deleteWhenDone);
 
-class NoHelpViewer : public HelpViewer {
- public:
-  void ShowContents() override {}
+  void ShowPart(int part) override { part_ = part; }
+  void ShowSectionProgress(int percent) override { section_ = percent; }
+  void ShowFileProgress(int percent) override { file_ = percent; }
+  void ShowRunning(bool running) override;
+  bool DeleteWhenDone() override { return deleteWhenDone_; }
+  ModalDisplay& display() override { return display_; }
+  EventPump& pump() override { return pump_; }
+
+ private:
+  void showProgress();
+
+  CliPump& pump_;
+  CliDisplay& display_;
+  ProgressLine& progress_;
+  bool join_;
+  std::int64_t parts_;
+  bool deleteWhenDone_;
+  bool running_ = false;
+  int part_ = kNoPart;
+  int section_ = 0;
+  int file_ = 0;
 };
 
 }  // namespace qm

@@ -9,7 +9,7 @@
 #include <QRect>
 #include <QString>
 
-#include "platform/controls.h"
+#include "window/controls.h"
 
 class QLineEdit;
 class QWidget;

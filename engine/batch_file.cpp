@@ -1,9 +1,7 @@
 #include "engine/batch_file.h"
 
-#include "engine/numbers.h"
 #include "engine/part_names.h"
 #include "engine/shared_routines.h"
-#include "platform/controls.h"
 #include "platform/file_system.h"
 
 namespace qm {
@@ -117,13 +115,11 @@ std::string BatchFileText(const std::string& sourceTitle, int parts) {
   return text;
 }
 
-void WriteBatchFile(Job& job) {
-  JobState& state = job.state;
-  FileSystem& fs = job.services.fs;
-  state.WorkFile = BatchFileName(job.controls.txtDest.text());
+void WriteBatchFile(JobState& state, FileSystem& fs, const std::string& dest,
+                    const std::string& sourceTitle, int parts) {
+  state.WorkFile = BatchFileName(dest);
   if (FileExists(fs, state.WorkFile)) fs.Remove(state.WorkFile);
-  const std::string text = BatchFileText(
-      state.SourceTitle, static_cast<int>(CaptionNumber(job.controls.lblNumber.caption())));
+  const std::string text = BatchFileText(sourceTitle, parts);
   auto file = fs.Create(state.WorkFile);
   file->Write(text.data(), text.size());
   file->Close();

@@ -7,6 +7,8 @@
 
 namespace qm {
 
+class FileSystem;
+
 // Where the program can be found; named in the batch file.
 inline constexpr const char* kHomePage = "https://github.com/quellmark/quellmark";
 
@@ -15,8 +17,9 @@ std::string BatchFileText(const std::string& sourceTitle, int parts);
 // True when cmd can quote the name at all (it holds no double quote).
 bool BatchCanQuote(const std::string& sourceTitle);
 
-// Writes the batch file beside the destination (txtDest) for SourceTitle and lblNumber,
+// Writes the batch file beside the data file `dest` for `parts` parts of `sourceTitle`,
 // replacing an existing one.
-void WriteBatchFile(Job& job);
+void WriteBatchFile(JobState& state, FileSystem& fs, const std::string& dest,
+                    const std::string& sourceTitle, int parts);
 
 }  // namespace qm

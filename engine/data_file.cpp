@@ -13,7 +13,7 @@ namespace {
 
 // A data file holds a name and a number; anything this long is something else, and is refused
 // without being read whole.
-constexpr std::uint64_t kMaxDataFileBytes = 64 * 1024;
+constexpr std::uint64_t kMaxDataFileBytes = std::uint64_t{64} * 1024;
 
 constexpr const char* kReadAction = "read the data file";
 

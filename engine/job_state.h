@@ -1,20 +1,11 @@
-// The job state every routine shares, and the window pieces the engine works on. One JobState
-// lives as long as the program and is passed by reference.
+// The job state every routine shares. One JobState lives as long as the program and is passed
+// by reference.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 namespace qm {
-
-class TextBox;
-class Label;
-class ProgressBar;
-class CommandButton;
-class CheckBox;
-class FileSystem;
-class EventPump;
-class ModalDisplay;
 
 inline constexpr std::int32_t kDefaultSplitSize = 737280;  // the "720 kb" option
 inline constexpr std::int32_t kDefaultBlockSize = 65000;
@@ -63,33 +54,6 @@ struct JobState {
   std::string MessageDetail;
   // True while a split or join runs, so that nothing starts a second one inside it.
   bool Running = false;
-};
-
-// The controls of the main window that split, join and the part-count preview read and write.
-struct JobControls {
-  TextBox& txtSource;
-  TextBox& txtDest;
-  Label& lblNumber;
-  Label& lblSectionNum;
-  ProgressBar& proFile;
-  ProgressBar& proSection;
-  CommandButton& cmdBegin;
-  CommandButton& cmdCancel;
-  CheckBox& chkDelete;
-  CheckBox& chkSelfJoin;
-};
-
-struct Services {
-  FileSystem& fs;
-  EventPump& pump;
-  ModalDisplay& display;
-};
-
-// Everything an engine routine works on.
-struct Job {
-  JobState& state;
-  JobControls& controls;
-  Services& services;
 };
 
 }  // namespace qm

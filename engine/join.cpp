@@ -9,10 +9,8 @@
 #include <string>
 
 #include "engine/messages.h"
-#include "engine/numbers.h"
 #include "engine/part_names.h"
 #include "engine/shared_routines.h"
-#include "platform/controls.h"
 #include "platform/file_system.h"
 #include "platform/text.h"
 
@@ -53,10 +51,10 @@ enum class Stage {
 
 class Joiner {
  public:
-  explicit Joiner(Job& job)
-      : job_(job), state_(job.state), c_(job.controls), fs_(job.services.fs) {}
+  Joiner(JobState& state, FileSystem& fs, RunHost& host, const JoinRequest& request)
+      : state_(state), fs_(fs), host_(host), request_(request), messages_(state, host.display()) {}
 
-  void Run() {
+  Outcome Run() {
     try {
       if (Check() && CopyParts()) Finish();
     } catch (const FileError& error) {
@@ -65,6 +63,7 @@ class Joiner {
       failure_ = std::string("The join stopped: ") + error.what() + ". " + Leftover();
     }
     End();
+    return messages_.outcome();
   }
 
  private:
@@ -79,32 +78,32 @@ class Joiner {
 
     // The set is taken once: the parts measured, the parts joined and the parts deleted are the
     // same ones, whatever the window shows meanwhile.
-    dataFile_ = c_.txtSource.text();
-    const std::int64_t count = CaptionNumber(c_.lblNumber.caption());
-    count_ = static_cast<std::int32_t>(std::clamp<std::int64_t>(
-        count, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+    dataFile_ = request_.dataFile;
+    count_ = static_cast<std::int32_t>(
+        std::clamp<std::int64_t>(request_.partCount, std::numeric_limits<std::int32_t>::min(),
+                                 std::numeric_limits<std::int32_t>::max()));
     // Part names have three digits; a larger set would join part 1 again as part 1001.
     if (count_ > kMaxParts) {
-      ShowMessage(job_, kMsgTooManyParts);
+      messages_.Show(kMsgTooManyParts);
       return false;
     }
     // A run started by a drop skips the window's checks; a source too short to leave a stem, no
     // destination or a set of no parts is no job.
-    if (count_ < 1 || charCount(dataFile_) <= 3 || c_.txtDest.text().empty()) {
-      ShowMessage(job_, kMsgNeedFiles);
+    if (count_ < 1 || charCount(dataFile_) <= 3 || request_.dest.empty()) {
+      messages_.Show(kMsgNeedFiles);
       return false;
     }
 
     state_.PartStem = dropRightChars(dataFile_, 3);
     state_.PartMissing = 0;
-    FileSize(job_);
+    FileSize(state_, fs_, messages_, dataFile_, count_);
     if (state_.PartMissing != 0) return false;
 
-    state_.WorkFile = c_.txtDest.text();
+    state_.WorkFile = request_.dest;
     // Joining onto a file of the set would destroy an input before it is read, or delete the
     // result together with the set.
     if (DestinationIsInSet()) {
-      ShowMessage(job_, kMsgNeedFiles);
+      messages_.Show(kMsgNeedFiles);
       return false;
     }
     const FileInfo dest = fs_.Stat(state_.WorkFile);
@@ -112,18 +111,18 @@ class Joiner {
       throw FileError(state_.WorkFile, "replace", "it is a folder or a special file, not a file");
     }
 
-    c_.lblSectionNum.setCaption("0");
-    c_.proFile.setValue(0);
+    host_.ShowPart(0);
+    host_.ShowFileProgress(0);
     state_.TotalDone = 0;
 
     // A code left over from an earlier message must not read as a "No".
     state_.MessageCode = 0;
     if (FileExists(fs_, state_.WorkFile)) {
       destExists_ = true;
-      ShowMessage(job_, kMsgOverwrite);
-      replaceAllowed_ = state_.MessageCode == 0;
+      replaceAllowed_ = messages_.CarryOn(kMsgOverwrite);
+      return replaceAllowed_;
     }
-    return state_.MessageCode == 0;
+    return true;
   }
 
   bool IsSameFile(const std::string& a, const FileInfo& infoA, const std::string& b) {
@@ -159,8 +158,7 @@ class Joiner {
 
   // Copies every part into the temporary file; false when the user confirmed a cancel.
   bool CopyParts() {
-    c_.cmdBegin.setVisible(false);
-    c_.cmdCancel.setVisible(true);
+    host_.ShowRunning(true);
     state_.Running = true;
     stage_ = Stage::Copying;
     // Beside the destination, so that naming it the destination is a rename, never a copy.
@@ -169,13 +167,13 @@ class Joiner {
     for (state_.Counter = 1; state_.Counter <= count_; ++state_.Counter) {
       state_.PartFile = PartName(dataFile_, state_.Counter);
       std::unique_ptr<File> part = fs_.OpenRead(state_.PartFile);
-      c_.lblSectionNum.setCaption(std::to_string(state_.Counter));
-      Pause(job_.services.pump, 1);
+      host_.ShowPart(state_.Counter);
+      Pause(host_.pump(), 1);
       state_.JoinPartLength = static_cast<std::int64_t>(part->Length());
       state_.PartDone = 0;
       partCopied_ = 0;
       state_.JoinPartLeft = state_.JoinPartLength;
-      c_.proSection.setValue(0);
+      host_.ShowSectionProgress(0);
       // At least one block per part, so an empty part still shows progress and can be cancelled.
       bool cancelled = false;
       do {
@@ -208,13 +206,12 @@ class Joiner {
       }
     }
     state_.JoinPartLeft = state_.JoinPartLength - state_.PartDone;
-    c_.proSection.setValue(Percent(state_.PartDone, state_.JoinPartLength));
-    c_.proFile.setValue(Percent(state_.TotalDone, state_.JoinTotalLength));
-    Pause(job_.services.pump, 0.2);
+    host_.ShowSectionProgress(Percent(state_.PartDone, state_.JoinPartLength));
+    host_.ShowFileProgress(Percent(state_.TotalDone, state_.JoinTotalLength));
+    Pause(host_.pump(), 0.2);
 
     if (!state_.CancelPressed) return false;
-    ShowMessage(job_, kMsgConfirmCancel);
-    if (state_.MessageCode == kMsgConfirmCancel) {
+    if (!messages_.CarryOn(kMsgConfirmCancel)) {
       state_.PartsBegun = static_cast<std::int16_t>(state_.Counter);
       state_.JoinPartLeft = 0;
       cancelled_ = true;
@@ -231,12 +228,10 @@ class Joiner {
     // without asking either.
     if (!replaceAllowed_ && FileExists(fs_, dest)) {
       destExists_ = true;
-      state_.MessageCode = 0;
-      ShowMessage(job_, kMsgOverwrite);
-      if (state_.MessageCode != 0) return;
+      if (!messages_.CarryOn(kMsgOverwrite)) return;
     }
     destExists_ = fs_.Stat(dest).exists;
-    const bool deleteSet = c_.chkDelete.value() == 1;
+    const bool deleteSet = host_.DeleteWhenDone();
     // Whatever is replaced or deleted is gone for good; the joined bytes must be on the disk
     // before that.
     const bool somethingLost = destExists_ || deleteSet;
@@ -274,15 +269,14 @@ class Joiner {
       fs_.Discard(*temp_);
       temp_.reset();
     }
-    if (failure_) ShowFailure(job_, *failure_);
+    if (failure_) messages_.Failure(*failure_);
     // Only a stop the user confirmed; a click that came too late to stop anything is no cancel.
-    if (cancelled_) ShowMessage(job_, kMsgCancelled);
-    c_.proFile.setValue(0);
-    c_.proSection.setValue(0);
-    c_.lblSectionNum.setCaption({});
+    if (cancelled_) messages_.Show(kMsgCancelled);
+    host_.ShowFileProgress(0);
+    host_.ShowSectionProgress(0);
+    host_.ShowPart(RunHost::kNoPart);
     state_.CancelPressed = false;
-    c_.cmdCancel.setVisible(false);
-    c_.cmdBegin.setVisible(true);
+    host_.ShowRunning(false);
     state_.Running = false;
   }
 
@@ -313,10 +307,11 @@ class Joiner {
     return {};
   }
 
-  Job& job_;
   JobState& state_;
-  JobControls& c_;
   FileSystem& fs_;
+  RunHost& host_;
+  const JoinRequest& request_;
+  RunMessages messages_;
   std::string dataFile_;
   std::int32_t count_ = 0;
   Stage stage_ = Stage::Checking;
@@ -330,8 +325,8 @@ class Joiner {
 
 }  // namespace
 
-void JoinF(Job& job) {
-  Joiner(job).Run();
+Outcome JoinF(JobState& state, FileSystem& fs, RunHost& host, const JoinRequest& request) {
+  return Joiner(state, fs, host, request).Run();
 }
 
 }  // namespace qm

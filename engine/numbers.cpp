@@ -87,8 +87,4 @@ std::int64_t RoundHalfEven(double value) {
   return static_cast<std::int64_t>(std::nearbyint(value));  // default mode: to nearest, ties even
 }
 
-std::int64_t CaptionNumber(const std::string& caption) {
-  return RoundHalfEven(LeadingNumber(caption));
-}
-
 }  // namespace qm

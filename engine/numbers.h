@@ -15,7 +15,4 @@ double LeadingNumber(const std::string& text);
 // 64-bit range; NaN gives 0.
 std::int64_t RoundHalfEven(double value);
 
-// The caption of lblNumber read as a whole number ("1000+" reads as 1000, "" as 0).
-std::int64_t CaptionNumber(const std::string& caption);
-
 }  // namespace qm

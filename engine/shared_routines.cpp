@@ -4,9 +4,7 @@
 #include <limits>
 
 #include "engine/messages.h"
-#include "engine/numbers.h"
 #include "engine/part_names.h"
-#include "platform/controls.h"
 #include "platform/event_pump.h"
 #include "platform/file_system.h"
 
@@ -38,22 +36,19 @@ void Pause(EventPump& pump, double duration) {
   }
 }
 
-void FileSize(Job& job) {
-  JobState& state = job.state;
-  FileSystem& fs = job.services.fs;
+void FileSize(JobState& state, FileSystem& fs, RunMessages& messages, const std::string& dataFile,
+              std::int64_t count) {
   const auto partMissing = [&] {
-    ShowMessage(job, kMsgPartMissing);
+    messages.Show(kMsgPartMissing);
     state.PartMissing = 1;
   };
-  if (!FileExists(fs, job.controls.txtSource.text())) {
+  if (!FileExists(fs, dataFile)) {
     partMissing();
     return;
   }
   state.JoinTotalLength = 0;
-  // The count is a 32-bit number, like the join's own; the join refuses counts past 999 before
-  // it gets here, so the names never wrap.
-  const std::int64_t count = CaptionNumber(job.controls.lblNumber.caption());
-  const std::int32_t n = static_cast<std::int32_t>(
+  // The join refuses counts past 999 before it gets here, so the names never wrap.
+  const auto n = static_cast<std::int32_t>(
       std::clamp<std::int64_t>(count, 0, std::numeric_limits<std::int32_t>::max()));
   for (std::int32_t i = 1; i <= n; ++i) {
     // PartName replaces the last three characters of a base; the stem has them dropped already.

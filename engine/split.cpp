@@ -8,11 +8,9 @@
 #include "engine/batch_file.h"
 #include "engine/data_file.h"
 #include "engine/messages.h"
-#include "engine/numbers.h"
 #include "engine/part_count.h"
 #include "engine/part_names.h"
 #include "engine/shared_routines.h"
-#include "platform/controls.h"
 #include "platform/event_pump.h"
 #include "platform/file_system.h"
 #include "platform/text.h"
@@ -34,14 +32,21 @@ std::int64_t alignUp(std::int64_t offset) {
 
 // What one run of the split knows beyond the job state.
 struct SplitRun {
-  explicit SplitRun(Job& job)
-      : job(job), state(job.state), controls(job.controls), fs(job.services.fs) {}
+  SplitRun(JobState& state, FileSystem& fs, RunHost& host, const SplitRequest& request)
+      : state(state),
+        fs(fs),
+        host(host),
+        request(request),
+        messages(state, host.display()),
+        source(request.source) {}
 
-  Job& job;
   JobState& state;
-  JobControls& controls;
   FileSystem& fs;
-  std::string source;              // the file being split, as named when the split started
+  RunHost& host;
+  const SplitRequest& request;
+  RunMessages messages;
+  std::string source;              // the file being split
+  std::int16_t parts = 0;          // the count made at the start, which the run keeps to
   FileInfo sourceInfo;             // ... and its identity, to keep every output off it
   std::vector<std::string> begun;  // every part file created, in order
   bool dataFileBegun = false;
@@ -49,16 +54,14 @@ struct SplitRun {
 };
 
 // The end step, on every path: the window is ready for the next run.
-void EndStep(Job& job) {
-  JobControls& controls = job.controls;
-  controls.proFile.setValue(0);
-  controls.proSection.setValue(0);
-  controls.lblSectionNum.setCaption("");
-  job.state.BlockSize = kDefaultBlockSize;
-  job.state.CancelPressed = false;
-  controls.cmdCancel.setVisible(false);
-  controls.cmdBegin.setVisible(true);
-  job.state.Running = false;
+void EndStep(JobState& state, RunHost& host) {
+  host.ShowFileProgress(0);
+  host.ShowSectionProgress(0);
+  host.ShowPart(RunHost::kNoPart);
+  state.BlockSize = kDefaultBlockSize;
+  state.CancelPressed = false;
+  host.ShowRunning(false);
+  state.Running = false;
 }
 
 bool isSameFile(FileSystem& fs, const std::string& path, const FileInfo& source) {
@@ -97,38 +100,37 @@ std::string titleProblem(const std::string& title) {
 // The tests made before anything is written. Shows the message and returns false when one fails.
 bool Admissible(SplitRun& run) {
   JobState& state = run.state;
-  JobControls& controls = run.controls;
+  const SplitRequest& request = run.request;
   FileSystem& fs = run.fs;
 
-  run.source = controls.txtSource.text();
   if (!FileExists(fs, run.source)) {
-    ShowMessage(run.job, kMsgNeedFiles);
+    run.messages.Show(kMsgNeedFiles);
     return false;
   }
   // The destination loses its last three characters to the part number, so something must be
   // left; and one ending in three digits would be part 1's name as well as the data file's.
-  const std::string dest = controls.txtDest.text();
+  const std::string& dest = request.dest;
+  const std::string& title = request.sourceTitle;
   const FileInfo destInfo = fs.Stat(dest);
   if (charCount(dest) < 4 || endsInThreeDigits(dest) || (destInfo.exists && !destInfo.regular)) {
-    ShowMessage(run.job, kMsgNeedFiles);
+    run.messages.Show(kMsgNeedFiles);
     return false;
   }
-  if (const std::string why = titleProblem(state.SourceTitle); !why.empty()) {
-    ShowFailure(run.job, "Cannot split \"" + run.source + "\": " + why + ". Nothing was written.");
+  if (const std::string why = titleProblem(title); !why.empty()) {
+    run.messages.Failure("Cannot split \"" + run.source + "\": " + why + ". Nothing was written.");
     return false;
   }
-  if (controls.chkSelfJoin.value() == 1) {
+  if (request.batchFile) {
     std::string why;
-    if (!BatchCanQuote(state.SourceTitle)) {
+    if (!BatchCanQuote(title)) {
       why = "cmd cannot quote a name that holds a double quote";
-    } else if (charCount(state.SourceTitle) < 3) {
+    } else if (charCount(title) < 3) {
       why = "its part names need a name of at least three characters";
     }
     if (!why.empty()) {
-      ShowFailure(run.job, "Cannot write a self-joining batch file for \"" + state.SourceTitle +
-                               "\": " + why +
-                               ". Nothing was written; clear \"Create self joining batch file\" "
-                               "to split the file without one.");
+      run.messages.Failure("Cannot write a self-joining batch file for \"" + title + "\": " + why +
+                           ". Nothing was written; clear \"Create self joining batch file\" "
+                           "to split the file without one.");
       return false;
     }
   }
@@ -136,32 +138,33 @@ bool Admissible(SplitRun& run) {
   run.sourceInfo = fs.Stat(run.source);
   state.SourceLength = static_cast<std::int64_t>(run.sourceInfo.length);
   // A split that would give a single part is refused.
-  if (!(LeadingNumber(controls.lblNumber.caption()) > 1)) {
-    ShowMessage(run.job, state.SplitSize <= 0 ? kMsgZeroSize : kMsgSizeTooLarge);
+  const int tooFew = request.partSize <= 0 ? kMsgZeroSize : kMsgSizeTooLarge;
+  if (request.partCount <= 1) {
+    run.messages.Show(tooFew);
     return false;
   }
-  CountParts(run.job);
-  // The fresh count decides: the caption may have been stale.
-  const std::int64_t parts = CaptionNumber(controls.lblNumber.caption());
+  // The fresh count decides: the one shown may have been stale.
+  const std::int64_t parts = CountParts(state, fs, run.source, request.partSize);
   if (parts <= 1) {
-    ShowMessage(run.job, state.SplitSize <= 0 ? kMsgZeroSize : kMsgSizeTooLarge);
+    run.messages.Show(tooFew);
     return false;
   }
   // Three digits name only 999 parts; part 1000 would overwrite part 1.
   if (parts > kMaxParts) {
-    ShowMessage(run.job, kMsgTooManyParts);
+    run.messages.Show(kMsgTooManyParts);
     return false;
   }
+  run.parts = static_cast<std::int16_t>(parts);
   // No output may land on the source, however it is spelt (links, "./", "..").
   bool ontoSource = isSameFile(fs, dest, run.sourceInfo);
   for (int i = 1; i <= parts && !ontoSource; ++i) {
     ontoSource = isSameFile(fs, PartName(dest, i), run.sourceInfo);
   }
-  if (controls.chkSelfJoin.value() == 1) {
+  if (request.batchFile) {
     ontoSource = ontoSource || isSameFile(fs, BatchFileName(dest), run.sourceInfo);
   }
   if (ontoSource) {
-    ShowMessage(run.job, kMsgNeedFiles);
+    run.messages.Show(kMsgNeedFiles);
     return false;
   }
   return true;
@@ -183,7 +186,7 @@ std::string RemoveBegun(SplitRun& run, bool withDataFile) {
     run.state.PartFile = part;
     remove(part);
   }
-  if (withDataFile) remove(run.controls.txtDest.text());
+  if (withDataFile) remove(run.request.dest);
   return left;
 }
 
@@ -199,7 +202,7 @@ void FailCopy(SplitRun& run, const FileError& error) {
     detail += left.empty() ? "." : ", except:" + left;
   }
   detail += " The source is untouched.";
-  ShowFailure(run.job, detail);
+  run.messages.Failure(detail);
 }
 
 // Makes the parts and the data file durable, so deleting the source can never lose the data.
@@ -221,7 +224,7 @@ void MakeDurable(SplitRun& run, const std::string& dataFile) {
 // confirmed a cancel.
 bool CopyBlock(SplitRun& run, File& from, File& to) {
   JobState& state = run.state;
-  JobControls& controls = run.controls;
+  RunHost& host = run.host;
 
   state.BlockLength = state.BlockSize;
   // The last block of a part carries the remainder too.
@@ -254,22 +257,21 @@ bool CopyBlock(SplitRun& run, File& from, File& to) {
   }
 
   // The source cannot change during a run, so its length measured at the start serves here.
-  controls.proFile.setValue(state.SourceLength > 0
-                                ? static_cast<int>(static_cast<double>(state.TotalDone) /
-                                                   static_cast<double>(state.SourceLength) * 100)
-                                : 100);
-  controls.proSection.setValue(state.PartLength > 0
-                                   ? static_cast<int>(static_cast<double>(state.PartDone) /
-                                                      static_cast<double>(state.PartLength) * 100)
-                                   : 100);
-  Pause(run.job.services.pump, 0.2);
+  host.ShowFileProgress(state.SourceLength > 0
+                            ? static_cast<int>(static_cast<double>(state.TotalDone) /
+                                               static_cast<double>(state.SourceLength) * 100)
+                            : 100);
+  host.ShowSectionProgress(state.PartLength > 0
+                               ? static_cast<int>(static_cast<double>(state.PartDone) /
+                                                  static_cast<double>(state.PartLength) * 100)
+                               : 100);
+  Pause(host.pump(), 0.2);
 
   if (!state.CancelPressed) return false;
-  ShowMessage(run.job, kMsgConfirmCancel);
-  if (state.MessageCode == kMsgConfirmCancel) {
+  if (!run.messages.CarryOn(kMsgConfirmCancel)) {
     state.Counter = state.BlocksPerPart;
     state.PartsBegun = state.PartNumber;
-    state.PartNumber = static_cast<std::int16_t>(CaptionNumber(controls.lblNumber.caption()));
+    state.PartNumber = run.parts;
     return true;
   }
   state.CancelPressed = false;
@@ -279,36 +281,36 @@ bool CopyBlock(SplitRun& run, File& from, File& to) {
 // Writes every part. Returns false when the user cancelled.
 bool CopyParts(SplitRun& run) {
   JobState& state = run.state;
-  JobControls& controls = run.controls;
+  RunHost& host = run.host;
   FileSystem& fs = run.fs;
+  const std::string& dest = run.request.dest;
 
   auto source = fs.OpenRead(run.source);
-  controls.proFile.setValue(0);
-  controls.lblSectionNum.setCaption("0");
+  host.ShowFileProgress(0);
+  host.ShowPart(0);
   state.TotalDone = 0;
-  const auto parts = static_cast<std::int16_t>(CaptionNumber(controls.lblNumber.caption()));
+  const std::int16_t parts = run.parts;
 
   // A data file left from an earlier run must not sit beside new parts should this run be
   // killed halfway: a join would take the mixture for a set.
-  state.WorkFile = controls.txtDest.text();
+  state.WorkFile = dest;
   if (FileExists(fs, state.WorkFile)) fs.Remove(state.WorkFile);
 
   bool cancelled = false;
   for (state.PartNumber = 1; state.PartNumber <= parts && !cancelled; ++state.PartNumber) {
-    controls.lblSectionNum.setCaption(std::to_string(state.PartNumber));
-    Pause(run.job.services.pump, 1);
-    // The start already made sure no part name lands on the source, and the window keeps the
-    // destination fixed while the split runs.
-    state.WorkFile = PartName(controls.txtDest.text(), state.PartNumber);
+    host.ShowPart(state.PartNumber);
+    Pause(host.pump(), 1);
+    // The start already made sure no part name lands on the source.
+    state.WorkFile = PartName(dest, state.PartNumber);
     if (FileExists(fs, state.WorkFile)) fs.Remove(state.WorkFile);
     auto part = fs.Create(state.WorkFile);
     run.begun.push_back(state.WorkFile);
 
-    controls.proSection.setValue(0);
+    host.ShowSectionProgress(0);
     state.PartDone = 0;
     run.partCopied = 0;
-    state.PartLength = state.SplitSize;
-    if (CaptionNumber(controls.lblNumber.caption()) == state.PartNumber) {
+    state.PartLength = run.request.partSize;
+    if (parts == state.PartNumber) {
       // The last part takes the rest of the source.
       state.BlocksPerPart = static_cast<std::int32_t>(state.PartLength / state.BlockSize);
       state.PartLength = state.SourceLength - state.TotalDone;
@@ -323,39 +325,29 @@ bool CopyParts(SplitRun& run) {
     part->Close();
   }
   source->Close();
-  if (cancelled) return false;
-
-  // The part size and the count stay usable during a run; if they changed, the parts no longer
-  // hold the source exactly as the count says.
-  if (state.TotalDone != state.SourceLength ||
-      CaptionNumber(controls.lblNumber.caption()) != parts) {
-    throw FileError(run.source, "split",
-                    "the part size was changed while the parts were being written");
-  }
-  return true;
+  return !cancelled;
 }
 
 // The cancel clean-up: every part begun goes, and the user hears that nothing changed.
 void CleanUpCancel(SplitRun& run) {
   const std::string left = RemoveBegun(run, false);
   if (left.empty()) {
-    ShowMessage(run.job, kMsgCancelled);
+    run.messages.Show(kMsgCancelled);
   } else {
-    ShowFailure(run.job, "The split was cancelled, but not every part begun could be removed:" +
-                             left + " The source is untouched.");
+    run.messages.Failure("The split was cancelled, but not every part begun could be removed:" +
+                         left + " The source is untouched.");
   }
 }
 
 // The data file, the deletion of the source and the batch file, in that order.
 void Finish(SplitRun& run) {
   JobState& state = run.state;
-  JobControls& controls = run.controls;
-  state.WorkFile = controls.txtDest.text();
+  const SplitRequest& request = run.request;
+  state.WorkFile = request.dest;
   const std::string dataFile = state.WorkFile;
   try {
     run.dataFileBegun = true;
-    WriteDataFile(run.fs, dataFile, state.SourceTitle,
-                  static_cast<int>(CaptionNumber(controls.lblNumber.caption())));
+    WriteDataFile(run.fs, dataFile, request.sourceTitle, run.parts);
   } catch (const FileError& error) {
     FailCopy(run, error);
     return;
@@ -364,24 +356,23 @@ void Finish(SplitRun& run) {
   const std::string complete =
       " The " + std::to_string(run.begun.size()) + " parts and the data file are complete";
   bool sourceDeleted = false;
-  if (controls.chkDelete.value() == 1) {
+  if (run.host.DeleteWhenDone()) {
     try {
       MakeDurable(run, dataFile);
       run.fs.Remove(run.source);
       sourceDeleted = true;
     } catch (const FileError& error) {
-      ShowFailure(
-          run.job,
-          std::string(error.what()) + "." + complete + ", but the source was not deleted" +
-              (controls.chkSelfJoin.value() == 1 ? " and no batch file was written." : "."));
+      run.messages.Failure(std::string(error.what()) + "." + complete +
+                           ", but the source was not deleted" +
+                           (request.batchFile ? " and no batch file was written." : "."));
       return;
     }
   }
 
-  if (controls.chkSelfJoin.value() == 1) {
-    const std::string batchFile = BatchFileName(controls.txtDest.text());
+  if (request.batchFile) {
+    const std::string batchFile = BatchFileName(request.dest);
     try {
-      WriteBatchFile(run.job);
+      WriteBatchFile(state, run.fs, request.dest, request.sourceTitle, run.parts);
     } catch (const FileError& error) {
       std::string detail = std::string(error.what()) + "." + complete;
       detail += sourceDeleted ? " and the source was deleted" : "";
@@ -391,16 +382,14 @@ void Finish(SplitRun& run) {
       } catch (const FileError& removal) {
         detail += ", but the batch file is not: " + std::string(removal.what()) + ".";
       }
-      ShowFailure(run.job, detail);
+      run.messages.Failure(detail);
     }
   }
 }
 
 }  // namespace
 
-void SplitF(Job& job) {
-  JobState& state = job.state;
-  JobControls& controls = job.controls;
+Outcome SplitF(JobState& state, FileSystem& fs, RunHost& host, const SplitRequest& request) {
   state.Running = true;
   state.PartNumber = 0;
   state.Counter = 0;
@@ -408,30 +397,32 @@ void SplitF(Job& job) {
 
   // The end step runs however the split ends, an unforeseen exception included.
   struct EndGuard {
-    Job& job;
-    ~EndGuard() { EndStep(job); }
-  } end{job};
+    JobState& state;
+    RunHost& host;
+    ~EndGuard() { EndStep(state, host); }
+  } end{state, host};
 
-  SplitRun run(job);
-  if (!Admissible(run)) return;
+  SplitRun run(state, fs, host, request);
+  if (!Admissible(run)) return run.messages.outcome();
 
-  if (state.BlockSize > state.SplitSize) state.BlockSize = state.SplitSize;
-  state.BlocksPerPart = state.SplitSize / state.BlockSize;
-  controls.cmdBegin.setVisible(false);
-  controls.cmdCancel.setVisible(true);
+  if (state.BlockSize > request.partSize)
+    state.BlockSize = static_cast<std::int32_t>(request.partSize);
+  state.BlocksPerPart = static_cast<std::int32_t>(request.partSize / state.BlockSize);
+  host.ShowRunning(true);
 
   bool completed = false;
   try {
     completed = CopyParts(run);
   } catch (const FileError& error) {
     FailCopy(run, error);
-    return;
+    return run.messages.outcome();
   }
   if (completed) {
     Finish(run);
   } else {
     CleanUpCancel(run);
   }
+  return run.messages.outcome();
 }
 
 }  // namespace qm

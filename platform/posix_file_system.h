@@ -34,7 +34,7 @@ class PosixFileSystem : public FileSystem {
  private:
   std::unique_ptr<File> CreateWithMode(const std::string& path, mode_t mode);
 
-  static constexpr std::size_t kBufferSize = 256 * 1024;
+  static constexpr std::size_t kBufferSize = std::size_t{256} * 1024;
   bool unnamedTemporaries_;
   bool kernelCopy_ = true;
   std::vector<char> buffer_;

@@ -3,7 +3,7 @@
 # everything is there already.
 set -euo pipefail
 packages=(
-  cmake ninja-build g++ clang libclang-rt-14-dev clang-format libgtest-dev libssl-dev
+  cmake ninja-build g++ clang libclang-rt-14-dev clang-format clang-tidy libgtest-dev libssl-dev
   dash busybox shellcheck
   qt6-base-dev libgl-dev
   xvfb xauth xdotool x11-utils imagemagick

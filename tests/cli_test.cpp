@@ -14,8 +14,8 @@
 #include <tuple>
 #include <vector>
 
+#include "engine/messages.h"
 #include "tests/fakes/job_fixture.h"
-#include "window/frm_error.h"
 
 namespace qm::test {
 namespace {
@@ -142,7 +142,7 @@ TEST_F(Cli, CountsInfoAndRefusalsPrintTheirAnswerAndTouchNothing) {
     SCOPED_TRACE(testing::Message() << status << " " << (args.empty() ? "" : args.back()));
     const Result r = run(args);
     EXPECT_EQ(r.status, status);
-    const std::string message = frmError::MessageText(status, "");  // none for 0 and 64
+    const std::string message = MessageText(status, "");  // none for 0 and 64
     EXPECT_EQ(r.out, status == 0 ? std::string(text) + "\n" : "");
     EXPECT_TRUE(r.err.starts_with(message)) << r.err;
     EXPECT_TRUE(status == 0 ? r.err.empty()
@@ -179,7 +179,7 @@ TEST_F(Cli, CtrlCCancelsAndRemovesThePartsBegun) {
   ::close(pipe);
   const Result r = finish(pid);
   EXPECT_EQ(r.status, 7);
-  EXPECT_EQ(r.err, frmError::MessageText(7, "") + "\n");
+  EXPECT_EQ(r.err, MessageText(7, "") + "\n");
   // Part 2 was never a file of the program's; if it is still there, it is still only the pipe.
   EXPECT_TRUE(!fs::exists(at("big.002")) || fs::is_fifo(at("big.002")));
   fs::remove(at("big.002"));

@@ -14,13 +14,12 @@ TEST(FileSize, SumsThePartsOrStopsAtTheFirstGapWithOneMessage) {
   // clang-format off
   // The count, the lengths of movie.001.. (-1: absent), whether the data file is there, and
   // PartMissing, JoinTotalLength and PartFile afterwards.
-  const struct { const char* count; std::vector<std::int64_t> parts; bool dataFile; int missing;
+  const struct { std::int64_t count; std::vector<std::int64_t> parts; bool dataFile; int missing;
                  std::int64_t total; const char* lastPart; } cases[] = {
-      {"3", {3, 0, 70000, 9}, true, 0, 70003, "movie.003"},  // part 4 is not of the set
-      {"3", {5, 3}, true, 1, 8, "movie.003"}, {"3", {1, -1, 1}, true, 1, 1, "movie.002"},
-      {"2.6", {1, 1}, true, 1, 2, "movie.003"},  // the count read rounded, not cut
-      {"2", {1, 1}, false, 1, -7, "before"},     // no data file: no part looked at
-      {"3", {big, big, 2}, true, 0, 2 * big + 2, "movie.003"}};
+      {3, {3, 0, 70000, 9}, true, 0, 70003, "movie.003"},  // part 4 is not of the set
+      {3, {5, 3}, true, 1, 8, "movie.003"}, {3, {1, -1, 1}, true, 1, 1, "movie.002"},
+      {2, {1, 1}, false, 1, -7, "before"},     // no data file: no part looked at
+      {3, {big, big, 2}, true, 0, 2 * big + 2, "movie.003"}};
   // clang-format on
   for (const auto& c : cases) {
     SCOPED_TRACE(c.total);
@@ -28,12 +27,12 @@ TEST(FileSize, SumsThePartsOrStopsAtTheFirstGapWithOneMessage) {
     if (c.dataFile) f.writeFile("movie.qkd", "movie.avi\r\n3\r\n");
     for (std::size_t i = 0; i < c.parts.size(); ++i)
       if (c.parts[i] >= 0) f.makeSparse("movie.00" + std::to_string(i + 1), c.parts[i]);
-    f.txtSource.setText(f.path("movie.qkd"));
-    f.lblNumber.setCaption(c.count);
+    f.source = f.path("movie.qkd");
     f.state.PartStem = f.path("movie.");
     f.state.JoinTotalLength = -7;
     f.state.PartFile = f.path("before");
-    FileSize(f.job);
+    RunMessages messages(f.state, f.display);
+    FileSize(f.state, f.fs, messages, f.source, c.count);
     EXPECT_EQ(f.display.codes, std::vector<int>(c.missing, kMsgPartMissing));
     EXPECT_EQ(f.state.PartMissing, c.missing);
     EXPECT_EQ(f.state.JoinTotalLength, c.total);

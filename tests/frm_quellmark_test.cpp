@@ -157,12 +157,12 @@ TEST_F(MainWindow, BeginAndTheTriggersRefuseWhatCannotRun) {
   form.txtSource.setText(path("gone.avi"));
   form.Check1.setValue(1);  // no source, by the trigger
   form.txtSource.setText(path("movie.avi"));
-  form.lblNumber.setCaption("999");
+  form.Option6.click();
+  form.txtSize.setText("2003");  // 999 parts
   EXPECT_TRUE(form.CheckBeforeRun());
-  form.lblNumber.setCaption("1000+");
+  form.txtSize.setText("2000");  // 1000 parts: "1000+"
   form.Check2.setValue(1);
   form.cmdBegin.click();
-  form.Option6.click();
   form.Combo1.setListIndex(2);
   form.txtSize.setText("3000");
   form.cmdBegin.click();

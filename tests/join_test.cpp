@@ -26,9 +26,9 @@ std::string MakeSet(JobFixture& f, const std::vector<std::string>& parts, bool b
   }
   f.writeFile("movie.qkd", "movie.avi\r\n" + std::to_string(parts.size()) + "\r\n");
   if (batch) f.writeFile("movie.bat", "@echo off\r\n");
-  f.txtSource.setText(f.path("movie.qkd"));
-  f.txtDest.setText(f.path("movie.avi"));
-  f.lblNumber.setCaption(std::to_string(parts.size()));
+  f.source = f.path("movie.qkd");
+  f.dest = f.path("movie.avi");
+  f.partCount = static_cast<std::int64_t>(parts.size());
   return joined;
 }
 
@@ -60,7 +60,7 @@ TEST(Join, CopiesEachPartInBlocksAndCountsEmptyPartsAsDone) {
     const std::string joined = MakeSet(f, c.parts, c.batchAndDelete);
     f.writeFile("movie.004", "not of this set");
     if (c.destExists) f.writeFile("movie.avi", "old");
-    f.chkDelete.setValue(c.batchAndDelete);
+    f.host.deleteWhenDone = c.batchAndDelete;
     if (c.destExists) f.display.answers = {Answer::Yes};  // to message 4; message 8 gets No
     f.state.MessageCode = c.staleCode;
     Files expected = c.batchAndDelete ? Files{{"movie.004", "not of this set"}} : f.snapshot();
@@ -70,10 +70,10 @@ TEST(Join, CopiesEachPartInBlocksAndCountsEmptyPartsAsDone) {
     f.pump.onEvents = [&](int) {
       oldSurvived = oldSurvived && (!c.destExists || f.readFile("movie.avi") == "old");
       if (!f.pump.inBlockPause()) return;
-      progress.emplace_back(f.lblSectionNum.caption(), f.proSection.value(), f.proFile.value());
-      if (c.cancelNo) f.cmdCancel.click();
+      progress.emplace_back(f.host.part, f.host.section, f.host.file);
+      if (c.cancelNo) f.state.CancelPressed = true;
     };
-    JoinF(f.job);
+    f.join();
     std::vector<int> codes(c.destExists, kMsgOverwrite);
     codes.resize(codes.size() + (c.cancelNo ? progress.size() : 0), kMsgConfirmCancel);
     EXPECT_EQ(f.display.codes, codes);
@@ -91,9 +91,7 @@ TEST(Join, CopiesEachPartInBlocksAndCountsEmptyPartsAsDone) {
 TEST(Join, EndsWithItsMessagesAndTheFolderAsItWas) {
   using J = JobFixture;
   using SetUp = std::function<void(J&)>;
-  const auto dest = [](const char* name) {
-    return [name](J& f) { f.txtDest.setText(f.path(name)); };
-  };
+  const auto dest = [](const char* name) { return [name](J& f) { f.dest = f.path(name); }; };
   // clang-format off
   const std::vector<std::tuple<const char*, std::vector<int>, SetUp>> cases = {
       {"part 2 missing", {kMsgPartMissing}, [](J& f) { ::unlink(f.path("movie.002").c_str()); }},
@@ -103,10 +101,10 @@ TEST(Join, EndsWithItsMessagesAndTheFolderAsItWas) {
       {"destination part 1 spelt another way", {kMsgNeedFiles}, dest("./movie.001")},
       {"destination a link to part 3", {kMsgNeedFiles}, [](J& f) {
          ::link(f.path("movie.003").c_str(), f.path("link").c_str());
-         f.txtDest.setText(f.path("link")); }},
-      {"1000 parts", {kMsgTooManyParts}, [](J& f) { f.lblNumber.setCaption("1000"); }},
-      {"1000+ parts", {kMsgTooManyParts}, [](J& f) { f.lblNumber.setCaption("1000+"); }},
-      {"no parts", {kMsgNeedFiles}, [](J& f) { f.lblNumber.setCaption("0"); }},
+         f.dest = f.path("link"); }},
+      {"1000 parts", {kMsgTooManyParts}, [](J& f) { f.partCount = 1000; }},
+      {"1000+ parts", {kMsgTooManyParts}, [](J& f) { f.partCount = 1000; }},
+      {"no parts", {kMsgNeedFiles}, [](J& f) { f.partCount = 0; }},
       {"a folder of the destination's name", {kMsgFailure},
        [](J& f) { ::mkdir(f.path("movie.avi").c_str(), 0755); }},
       {"an existing destination, answered No", {kMsgOverwrite}, [](J& f) {
@@ -126,10 +124,10 @@ TEST(Join, EndsWithItsMessagesAndTheFolderAsItWas) {
     JobFixture f;
     MakeSet(f, {"a", "b", "c"}, true);
     ::mkdir(f.path("sub").c_str(), 0755);
-    f.chkDelete.setValue(1);
+    f.host.deleteWhenDone = 1;
     setUp(f);
     const Files before = f.snapshot();
-    JoinF(f.job);
+    f.join();
     EXPECT_EQ(f.display.codes, codes);
     EXPECT_EQ(f.snapshot(), before);  // and no temporary file
     f.expectIdle();
@@ -143,10 +141,10 @@ TEST(Join, AFileThatAppearsUnderTheNameDuringTheCopyIsAskedAbout) {
     f.pump.onEvents = [&f](int call) {
       if (call == 2) f.writeFile("movie.avi", "someone else's");
       // A click after the last block comes too late to stop anything: no message 7.
-      if (f.pump.lastWait > 0.04) f.cmdCancel.click();  // the pause after the answer
+      if (f.pump.lastWait > 0.04) f.state.CancelPressed = true;  // the pause after the answer
     };
     f.display.answers = {answer};
-    JoinF(f.job);
+    f.join();
     EXPECT_EQ(f.display.codes, std::vector<int>{kMsgOverwrite});
     EXPECT_EQ(f.readFile("movie.avi"), answer == Answer::Yes ? "ab" : "someone else's");
     EXPECT_EQ(f.snapshot().size(), 4u);  // no temporary file either way

@@ -34,7 +34,7 @@ TEST(Numbers, ReadTheLeadingNumberAndRoundHalvesToEven) {
   for (const auto& c : cases) {
     SCOPED_TRACE('"' + c.text + '"');
     EXPECT_EQ(LeadingNumber(c.text), c.value);
-    EXPECT_EQ(CaptionNumber(c.text), c.whole);
+    EXPECT_EQ(RoundHalfEven(LeadingNumber(c.text)), c.whole);
   }
   EXPECT_EQ(RoundHalfEven(std::nan("")), 0);
 }

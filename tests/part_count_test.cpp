@@ -17,20 +17,18 @@ TEST(CountParts, ShowsTheQuotientRoundedUpUpTo999) {
       {999000, 1000, "999"}, {999001, 1000, "1000+"}, {3221225472, 1048576000, "4"},
       {2147483648, 2147483647, "2"}, {5000, 0, "0"}, {5000, -1, "0"}};
   // clang-format on
-  f.txtSource.setText(f.path("source.bin"));
+  f.source = f.path("source.bin");
   for (const auto& [length, size, caption] : cases) {
     f.makeSparse("source.bin", length);
     f.state.SplitSize = size;
-    f.lblNumber.setCaption("stale");
-    CountParts(f.job);
-    EXPECT_EQ(f.lblNumber.caption(), caption) << length << " at " << size;
+    f.count();
+    EXPECT_EQ(PartCountText(f.partCount), caption) << length << " at " << size;
   }
   const std::string folder = f.folder.path().substr(0, f.folder.path().size() - 1);
   for (const std::string& source : {f.path("missing.bin"), folder, folder + "/.", std::string()}) {
-    f.txtSource.setText(source);
-    f.lblNumber.setCaption("stale");
-    CountParts(f.job);
-    EXPECT_EQ(f.lblNumber.caption(), "0") << source;
+    f.source = source;
+    f.count();
+    EXPECT_EQ(PartCountText(f.partCount), "0") << source;
   }
 }
 

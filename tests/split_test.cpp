@@ -21,11 +21,11 @@ using Files = std::map<std::string, std::string>;
 void Prepare(JobFixture& f, const std::string& bytes, std::int32_t size,
              const std::string& title = "movie.avi", const std::string& stem = "movie.") {
   f.writeFile(title, bytes);
-  f.txtSource.setText(f.path(title));
-  f.txtDest.setText(f.path(stem + "qkd"));
+  f.source = f.path(title);
+  f.dest = f.path(stem + "qkd");
   f.state.SourceTitle = title;
   f.state.SplitSize = size;
-  CountParts(f.job);
+  f.count();
 }
 
 // The folder after a split of `bytes` at `size`: the source, the parts, the data file, and the
@@ -76,8 +76,8 @@ TEST(Split, CutsEachPartIntoBlocksWithTheRemainderInItsLastBlock) {
       f.writeFile(stem + old, std::string(3000000, 'x'));
     const std::string bytes = JobFixture::pattern(c.length);
     Prepare(f, bytes, c.size, c.title, stem);
-    f.chkSelfJoin.setValue(c.batchAndDelete);
-    f.chkDelete.setValue(c.batchAndDelete);
+    f.batch = c.batchAndDelete;
+    f.host.deleteWhenDone = c.batchAndDelete;
     std::vector<std::vector<std::int64_t>> parts;
     std::vector<std::pair<int, int>> progress;
     bool oldDataFile = false;
@@ -86,10 +86,10 @@ TEST(Split, CutsEachPartIntoBlocksWithTheRemainderInItsLastBlock) {
       if (!f.pump.inBlockPause()) return;
       parts.resize(f.state.PartNumber);
       parts.back().push_back(f.state.BlockLength);
-      progress.emplace_back(f.proSection.value(), f.proFile.value());
-      if (static_cast<int>(progress.size()) == c.cancelAt) f.cmdCancel.click();
+      progress.emplace_back(f.host.section, f.host.file);
+      if (static_cast<int>(progress.size()) == c.cancelAt) f.state.CancelPressed = true;
     };
-    SplitF(f.job);
+    f.split();
     EXPECT_EQ(f.display.codes, std::vector<int>(c.cancelAt ? 1 : 0, 8));  // success says nothing
     EXPECT_EQ(parts, c.parts);
     EXPECT_EQ(progress.front(), c.first);  // fractions dropped
@@ -114,9 +114,9 @@ TEST(SplitRefusal, EndsWithItsMessageAndTheFolderAsItWas) {
   using SetUp = std::function<void(J&)>;
   // clang-format off
   const std::vector<std::tuple<const char*, std::vector<int>, SetUp>> cases = {
-      {"source missing", {2}, [](J& f) { f.txtSource.setText(f.path("missing.avi")); }},
-      {"destination of 3 characters", {2}, [](J& f) { f.txtDest.setText("m.q"); }},
-      {"destination ending in digits", {2}, [](J& f) { f.txtDest.setText(f.path("movie.001")); }},
+      {"source missing", {2}, [](J& f) { f.source = f.path("missing.avi"); }},
+      {"destination of 3 characters", {2}, [](J& f) { f.dest = "m.q"; }},
+      {"destination ending in digits", {2}, [](J& f) { f.dest = f.path("movie.001"); }},
       {"destination a folder", {2}, [](J& f) { ::mkdir(f.path("movie.qkd").c_str(), 0755); }},
       {"a part is the source by a hard link", {2},
        [](J& f) { ::link(f.path("movie.avi").c_str(), f.path("movie.002").c_str()); }},
@@ -124,9 +124,9 @@ TEST(SplitRefusal, EndsWithItsMessageAndTheFolderAsItWas) {
        [](J& f) { ::symlink(f.path("movie.avi").c_str(), f.path("movie.qkd").c_str()); }},
       {"the batch file is the source", {2}, [](J& f) {
          ::rename(f.path("movie.avi").c_str(), f.path("movie.bat").c_str());
-         f.txtSource.setText(f.path("movie.bat")); }},
+         f.source = f.path("movie.bat"); }},
       {"one part, behind a stale count", {1}, [](J& f) { f.state.SplitSize = 2000000; }},
-      {"no usable part size", {6}, [](J& f) { f.state.SplitSize = 0; CountParts(f.job); }},
+      {"no usable part size", {6}, [](J& f) { f.state.SplitSize = 0; f.count(); }},
       {"1000 parts behind a stale count", {5}, [](J& f) { f.state.SplitSize = 1999; }},
       {"a line break in the name", {9}, [](J& f) { f.state.SourceTitle = "movie\n.avi"; }},
       {"an escape in the name", {9}, [](J& f) { f.state.SourceTitle = "movie\x1b.avi"; }},
@@ -138,21 +138,18 @@ TEST(SplitRefusal, EndsWithItsMessageAndTheFolderAsItWas) {
          f.fs.failPath(Op::Create, ".003", EIO); }},
       {"cancel after the last block", {8, 7}, [](J& f) {
          f.cancelAtBlock(31);
-         f.display.answers = {test::Answer::Yes}; }},
-      {"the part size changed midway", {9}, [](J& f) { f.pump.onEvents = [&f](int call) {
-         if (call == 3) f.state.SplitSize = 400000;
-         CountParts(f.job); }; }}};
+         f.display.answers = {test::Answer::Yes}; }}};
   // clang-format on
   const std::string bytes = JobFixture::pattern(2000000);
   for (const auto& [what, codes, setUp] : cases) {
     SCOPED_TRACE(what);
     JobFixture f;
     Prepare(f, bytes, 737280);
-    f.chkDelete.setValue(1);
-    f.chkSelfJoin.setValue(1);
+    f.host.deleteWhenDone = 1;
+    f.batch = 1;
     setUp(f);
     const Files before = f.snapshot();
-    SplitF(f.job);
+    f.split();
     EXPECT_EQ(f.display.codes, codes);
     EXPECT_EQ(f.snapshot(), before);
     f.expectIdle();
@@ -168,10 +165,10 @@ TEST(SplitFailure, AfterTheDataFileTheSetStaysAndTheMessageSaysWhatIsMissing) {
         {false, "complete and the source was deleted, but no batch file was written."}}) {
     JobFixture f;
     Prepare(f, bytes, 1000);
-    f.chkDelete.setValue(1);
-    f.chkSelfJoin.setValue(1);
+    f.host.deleteWhenDone = 1;
+    f.batch = 1;
     flushFails ? f.fs.failAt(Op::Flush, 2, EIO) : f.fs.failPath(Op::Create, ".bat", EIO);
-    SplitF(f.job);
+    f.split();
     ASSERT_EQ(f.display.codes, std::vector<int>{9});
     EXPECT_NE(f.display.details[0].find(says), std::string::npos) << f.display.details[0];
     Files expected = CompleteSet(bytes, 1000);
@@ -193,17 +190,17 @@ TEST(SplitAndJoin, ASourcePast2GiBInPartsOf20MiBComesBackWhole) {
       {0, "START"}, {(1ull << 31) - 3, "2GiB"}, {104ull * size - 2, "SEAM"}, {length - 3, "END"}};
   for (const auto& [at, text] : marks)
     f.poke("big.bin", at, text);
-  CountParts(f.job);
-  ASSERT_EQ(f.lblNumber.caption(), "105");
-  SplitF(f.job);
+  f.count();
+  ASSERT_EQ(PartCountText(f.partCount), "105");
+  f.split();
   EXPECT_TRUE(f.display.codes.empty());
   for (int i = 1; i <= 104; ++i)
     ASSERT_EQ(f.sizeOf(PartName("big.qkd", i)), static_cast<std::uint64_t>(size)) << i;
   EXPECT_EQ(f.sizeOf("big.105"), length - 104ull * size);
 
-  f.txtSource.setText(f.path("big.qkd"));
-  f.txtDest.setText(f.path("joined.bin"));
-  JoinF(f.job);
+  f.source = f.path("big.qkd");
+  f.dest = f.path("joined.bin");
+  f.join();
   EXPECT_TRUE(f.display.codes.empty());
   ASSERT_EQ(f.sizeOf("joined.bin"), length);
   for (const auto& [at, text] : marks)

@@ -1,5 +1,6 @@
 #include "window/frm_error.h"
 
+#include "engine/messages.h"
 #include "engine/shared_routines.h"
 
 namespace qm {
@@ -30,37 +31,6 @@ frmError::frmError(JobState& state, EventPump& pump)
   unload();
 }
 
-std::string frmError::MessageText(int code, const std::string& detail) {
-  switch (code) {
-    case 1:
-      return "Error #001 : The size of the destination file cannot exceed the size of the source "
-             "file.";
-    case 2:
-      return "Error #002 : You MUST enter both a valid source file and destination file!";
-    case 3:
-      return "Error #003: One of the source files do not exist. Please check your files and try "
-             "again.";
-    case 4:
-      return "Warning! The file you are about to create exists! Overwrite?";
-    case 5:
-      return "Error #005: The current size setting will exeed the 999 file limit. Please select a "
-             "larger split size.";
-    case 6:
-      return "Error #006: You MUST enter a value other than zero in the custom size field.";
-    case 7:
-      return "Error #007 : The operation was not completed because the user pressed cancel. No "
-             "files were removed or added.";
-    case 8:
-      return "Warning! You have pressed cancel! Do you wish to cancel this operation?";
-    case 9:
-      return "Error #009 : " + detail;
-    case 10:
-      return "Error #010 : " + detail;
-    default:
-      return {};
-  }
-}
-
 void frmError::Form_Load() {
   unload();
   open_ = true;
@@ -70,7 +40,7 @@ void frmError::Form_Load() {
     cmdYes.setVisible(true);
     cmdNo.setVisible(true);
     moveFocus(&cmdYes);
-  } else if (code >= 1 && code <= 10) {
+  } else if (code >= 1 && code <= kMsgDamaged) {
     cmdOk.setVisible(true);
     moveFocus(&cmdOk);
   }

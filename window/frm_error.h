@@ -5,7 +5,8 @@
 #include <string>
 
 #include "engine/job_state.h"
-#include "platform/controls.h"
+#include "platform/event_pump.h"
+#include "window/controls.h"
 
 namespace qm {
 
@@ -29,10 +30,6 @@ class frmError : public Form {
   bool isOpen() const { return open_; }
   // The skin's hook: the dialog has unloaded itself and its window should close.
   Handler Unloaded;
-
-  // The exact text of message `code`; messages 9 and 10 carry `detail`.
-  static std::string MessageText(int code, const std::string& detail);
-  static bool IsQuestion(int code) { return code == 4 || code == 8; }
 
  private:
   void unload();

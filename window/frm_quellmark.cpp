@@ -20,12 +20,6 @@ namespace {
 constexpr const char* kDataFilter = "Quellmark Data Files (*.qkd)|*.qkd|All Files (*.*)|*.*";
 constexpr const char* kAllFilter = "All Files (*.*)|*.*";
 
-constexpr std::int32_t kOneMb = 1048576;
-
-bool isDataFileName(const std::string& path) {
-  return asciiLower(rightChars(path, 3)) == "qkd";
-}
-
 void selectAll(TextBox& box) {
   box.setSelection(0, static_cast<int>(charCount(box.text())));
 }
@@ -49,6 +43,29 @@ void place(Control& control, Control* container, Twips rect, int tabIndex) {
 void frmQuellmark::RunDisplay::ShowError() {
   if (cancelConfirmed && state_.MessageCode == kMsgConfirmCancel) return;  // stays 8: Yes
   inner_.ShowError();
+}
+
+void frmQuellmark::RunControls::ShowPart(int part) {
+  form_.lblSectionNum.setCaption(part == kNoPart ? std::string() : std::to_string(part));
+}
+void frmQuellmark::RunControls::ShowSectionProgress(int percent) {
+  form_.proSection.setValue(percent);
+}
+void frmQuellmark::RunControls::ShowFileProgress(int percent) {
+  form_.proFile.setValue(percent);
+}
+void frmQuellmark::RunControls::ShowRunning(bool running) {
+  form_.cmdBegin.setVisible(!running);
+  form_.cmdCancel.setVisible(running);
+}
+bool frmQuellmark::RunControls::DeleteWhenDone() {
+  return form_.chkDelete.value() == 1;
+}
+ModalDisplay& frmQuellmark::RunControls::display() {
+  return form_.runDisplay_;
+}
+EventPump& frmQuellmark::RunControls::pump() {
+  return form_.services_.pump;
 }
 
 frmQuellmark::frmQuellmark(JobState& state, Services& services, FileDialog& dialogs,
@@ -100,10 +117,7 @@ frmQuellmark::frmQuellmark(JobState& state, Services& services, FileDialog& dial
       dialogs_(dialogs),
       help_(help),
       runDisplay_(services.display, state),
-      runServices_{services.fs, services.pump, runDisplay_},
-      controls_{txtSource,  txtDest,  lblNumber, lblSectionNum, proFile,
-                proSection, cmdBegin, cmdCancel, chkDelete,     chkSelfJoin},
-      job_{state_, controls_, runServices_} {
+      runControls_(*this) {
   setCaption("Quellmark v1.0");
   client = {0, 0, 6405, 3765};
 
@@ -251,7 +265,7 @@ bool frmQuellmark::Form_QueryUnload() {
   // The run may be between a question of its own and acting on the answer; ours must not
   // leave a code behind for it.
   const std::int16_t code = state_.MessageCode;
-  ShowMessage(job_, kMsgConfirmCancel);
+  ShowMessage(state_, runDisplay_, kMsgConfirmCancel);
   const bool cancel = state_.MessageCode == kMsgConfirmCancel;
   state_.MessageCode = code;
   if (cancel) {
@@ -272,14 +286,14 @@ void frmQuellmark::optSplit_Click() {
   setSplitSettingsEnabled(true);
   txtSource.setText({});
   txtDest.setText({});
-  lblNumber.setCaption("0");
+  showPartCount(0);
 }
 
 void frmQuellmark::optJoin_Click() {
   if (chkAutoStart.value() == 0) setSplitSettingsEnabled(false);
   txtSource.setText({});
   txtDest.setText({});
-  lblNumber.setCaption("0");
+  showPartCount(0);
 }
 
 void frmQuellmark::chkAutoStart_Click() {
@@ -292,13 +306,13 @@ void frmQuellmark::chkAutoStart_Click() {
 
 void frmQuellmark::Check1_Click() {
   if (Check1.value() != 1) return;
-  runWith(SplitF);
+  runSplit();
   Check1.setValue(0);
 }
 
 void frmQuellmark::Check2_Click() {
   if (Check2.value() != 1) return;
-  runWith(JoinF);
+  runJoin();
   Check2.setValue(0);
 }
 
@@ -342,19 +356,19 @@ void frmQuellmark::fixedSize(std::int32_t bytes) {
 }
 
 void frmQuellmark::Option1_Click() {
-  fixedSize(2847 * 512);
+  fixedSize(kSize1_4Mb);
 }
 void frmQuellmark::Option2_Click() {
-  fixedSize(5 * kOneMb / 2);
+  fixedSize(kSize2_5Mb);
 }
 void frmQuellmark::Option3_Click() {
-  fixedSize(kOneMb);
+  fixedSize(kSize1Mb);
 }
 void frmQuellmark::Option4_Click() {
-  fixedSize(720 * 1024);
+  fixedSize(kSize720Kb);
 }
 void frmQuellmark::Option5_Click() {
-  fixedSize(5 * kOneMb);
+  fixedSize(kSize5Mb);
 }
 
 void frmQuellmark::Option6_Click() {
@@ -372,23 +386,23 @@ void frmQuellmark::Option6_Click() {
 void frmQuellmark::customSize() {
   const double number = LeadingNumber(txtSize.text());
   if (!(number > 0)) return;
-  constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
   const std::int64_t rounded = RoundHalfEven(number);
-  // A size past 32 bits is no usable size: it counts like 0, so Begin reports it.
-  if (rounded > kMax) {
-    state_.CustomSize = 0;
-    state_.SplitSize = 0;
-    return;
-  }
-  state_.CustomSize = static_cast<std::int32_t>(rounded);
-  const std::int64_t bytes = rounded * state_.SizeUnit;
-  state_.SplitSize = bytes > kMax ? 0 : static_cast<std::int32_t>(bytes);
+  state_.CustomSize =
+      rounded > std::numeric_limits<std::int32_t>::max() ? 0 : static_cast<std::int32_t>(rounded);
+  state_.SplitSize = CustomSplitSize(txtSize.text(), state_.UnitIndex);
 }
 
 void frmQuellmark::previewParts() {
   // In Join mode the count is the data file's; a size picked in advance for the next drop
   // must not overwrite it, or the join would read a wrong number of parts.
-  if (!optJoin.value()) CountParts(job_);
+  if (!optJoin.value()) {
+    showPartCount(CountParts(state_, services_.fs, txtSource.text(), state_.SplitSize));
+  }
+}
+
+void frmQuellmark::showPartCount(std::int64_t count) {
+  partCount_ = count;
+  lblNumber.setCaption(PartCountText(count));
 }
 
 void frmQuellmark::Combo1_Click() {
@@ -412,7 +426,7 @@ void frmQuellmark::txtSize_Change() {
     previewParts();
   } else {
     state_.SplitSize = 0;
-    if (!optJoin.value()) lblNumber.setCaption("0");
+    if (!optJoin.value()) showPartCount(0);
   }
 }
 
@@ -467,14 +481,14 @@ void frmQuellmark::txtDest_GotFocus() {
 }
 
 void frmQuellmark::txtSource_Change() {
-  if (!optJoin.value()) CountParts(job_);
+  previewParts();
 }
 
 void frmQuellmark::txtSource_LostFocus() {
   // Each test reads the text and the mode again: the call before may have changed both.
   if (txtDest.text().empty()) LoadSource(txtSource.text());
-  if (!optJoin.value() && isDataFileName(txtSource.text())) LoadSource(txtSource.text());
-  if (optJoin.value() && !isDataFileName(txtSource.text())) LoadSource(txtSource.text());
+  if (!optJoin.value() && IsDataFileName(txtSource.text())) LoadSource(txtSource.text());
+  if (optJoin.value() && !IsDataFileName(txtSource.text())) LoadSource(txtSource.text());
 }
 
 std::string frmQuellmark::absolutePath(const std::string& path) {
@@ -495,7 +509,7 @@ void frmQuellmark::LoadSource(const std::string& given) {
   state_.SourceTitle = nameOf(path);
   const std::string folder = folderOf(path);
 
-  if (isDataFileName(path)) {
+  if (IsDataFileName(path)) {
     optJoin.setValue(true);
     DataFileContents contents;
     try {
@@ -504,14 +518,14 @@ void frmQuellmark::LoadSource(const std::string& given) {
       // Join mode with nothing half-filled: the user sees why and starts again.
       txtSource.setText({});
       txtDest.setText({});
-      lblNumber.setCaption("0");
-      ShowFailure(job_, sentence(error.what()) + " Nothing was loaded.");
+      showPartCount(0);
+      ShowFailure(state_, runDisplay_, sentence(error.what()) + " Nothing was loaded.");
       return;
     }
     state_.WorkFile = contents.name;
     state_.PartCountRead = static_cast<std::int16_t>(contents.count);
     txtDest.setText(folder + state_.WorkFile);
-    lblNumber.setCaption(std::to_string(state_.PartCountRead));
+    showPartCount(state_.PartCountRead);
     dialogFolder_ = folder;
     txtSource.setText(path);
     return;
@@ -519,32 +533,31 @@ void frmQuellmark::LoadSource(const std::string& given) {
 
   optSplit.setValue(true);
   txtSource.setText(path);
-  // The last dot among the last four characters starts the extension that gives way to .qkd.
-  const std::size_t length = charCount(path);
-  for (std::size_t k = std::min<std::size_t>(4, length); k >= 1; --k) {
-    if (rightChars(path, k).front() == '.') txtDest.setText(dropRightChars(path, k) + ".qkd");
-  }
-  if (txtDest.text().empty()) txtDest.setText(path + ".qkd");
+  txtDest.setText(DefaultDestination(path, txtDest.text()));
   dialogFolder_ = folder;
-  CountParts(job_);
+  previewParts();
 }
 
 // ---- Run control ----
 
 bool frmQuellmark::CheckBeforeRun() {
-  if (CaptionNumber(lblNumber.caption()) > kMaxParts) {
-    ShowMessage(job_, kMsgTooManyParts);
-    return false;
-  }
-  if (txtSource.text().empty() || txtDest.text().empty() ||
-      !FileExists(services_.fs, txtSource.text())) {
-    ShowMessage(job_, kMsgNeedFiles);
-    return false;
-  }
-  return true;
+  const int refusal =
+      qm::CheckBeforeRun(services_.fs, txtSource.text(), txtDest.text(), partCount_);
+  if (refusal != 0) ShowMessage(state_, runDisplay_, refusal);
+  return refusal == 0;
 }
 
-void frmQuellmark::runWith(void (*routine)(Job&)) {
+SplitRequest frmQuellmark::splitRequest() const {
+  return {txtSource.text(), txtDest.text(), state_.SourceTitle,
+          state_.SplitSize, partCount_,     chkSelfJoin.value() == 1};
+}
+
+JoinRequest frmQuellmark::joinRequest() const {
+  return {txtSource.text(), txtDest.text(), partCount_};
+}
+
+template <typename Routine>
+void frmQuellmark::runWith(Routine routine) {
   if (state_.Running) return;
   if (!CheckBeforeRun()) return;
   state_.Running = true;
@@ -560,7 +573,7 @@ void frmQuellmark::runWith(void (*routine)(Job&)) {
   };
   {
     Unlock unlock{*this};
-    routine(job_);
+    routine();
   }
   lblSectionNum.setCaption({});
   if (closeAfterRun_) {
@@ -570,8 +583,20 @@ void frmQuellmark::runWith(void (*routine)(Job&)) {
   }
 }
 
+void frmQuellmark::runSplit() {
+  runWith([this] { SplitF(state_, services_.fs, runControls_, splitRequest()); });
+}
+
+void frmQuellmark::runJoin() {
+  runWith([this] { JoinF(state_, services_.fs, runControls_, joinRequest()); });
+}
+
 void frmQuellmark::cmdBegin_Click() {
-  runWith(optJoin.value() ? JoinF : SplitF);
+  if (optJoin.value()) {
+    runJoin();
+  } else {
+    runSplit();
+  }
 }
 
 void frmQuellmark::cmdCancel_Click() {

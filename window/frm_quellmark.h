@@ -5,12 +5,22 @@
 #include <string>
 
 #include "engine/job_state.h"
-#include "platform/controls.h"
+#include "engine/run.h"
+#include "platform/event_pump.h"
 #include "platform/file_dialog.h"
+#include "platform/file_system.h"
 #include "platform/help_viewer.h"
 #include "platform/modal_display.h"
+#include "window/controls.h"
 
 namespace qm {
+
+// The services the window's forms work through.
+struct Services {
+  FileSystem& fs;
+  EventPump& pump;
+  ModalDisplay& display;
+};
 
 class frmQuellmark : public Form {
  public:
@@ -103,9 +113,12 @@ class frmQuellmark : public Form {
   bool CheckBeforeRun();
   bool running() const { return state_.Running; }
 
-  // What the engine routines work on.
-  Job& job() { return job_; }
   JobState& state() { return state_; }
+  // The number of parts lblNumber shows, as a number.
+  std::int64_t partCount() const { return partCount_; }
+  // What Begin would start now, as the engine takes it.
+  SplitRequest splitRequest() const;
+  JoinRequest joinRequest() const;
   // The folder the file dialogs open in next.
   const std::string& dialogFolder() const { return dialogFolder_; }
 
@@ -128,22 +141,41 @@ class frmQuellmark : public Form {
     JobState& state_;
   };
 
+  // A run's progress shown in the window's controls, and "Delete Source Files" read from its box.
+  class RunControls : public RunHost {
+   public:
+    explicit RunControls(frmQuellmark& form) : form_(form) {}
+    void ShowPart(int part) override;
+    void ShowSectionProgress(int percent) override;
+    void ShowFileProgress(int percent) override;
+    void ShowRunning(bool running) override;
+    bool DeleteWhenDone() override;
+    ModalDisplay& display() override;
+    EventPump& pump() override;
+
+   private:
+    frmQuellmark& form_;
+  };
+
   void setSplitSettingsEnabled(bool on);
   void lockForRun(bool lock);
   void fixedSize(std::int32_t bytes);
   void customSize();
   void previewParts();
+  void showPartCount(std::int64_t count);
   std::string absolutePath(const std::string& path);
-  void runWith(void (*routine)(Job&));
+  void runSplit();
+  void runJoin();
+  template <typename Routine>
+  void runWith(Routine routine);
 
   JobState& state_;
   Services& services_;
   FileDialog& dialogs_;
   HelpViewer& help_;
   RunDisplay runDisplay_;
-  Services runServices_;
-  JobControls controls_;
-  Job job_;
+  RunControls runControls_;
+  std::int64_t partCount_ = 0;
   std::string dialogFolder_;
   std::string dialogFileTitle_;  // the name last chosen in either file dialog
   bool closeAfterRun_ = false;

@@ -1,6 +1,6 @@
-// A headless job for engine tests: the ten controls split and join work on, a job state, the
-// real file system under a fault-injecting wrapper (disarmed until a test arms it) rooted in a
-// fresh temporary folder, a scripted pump and a scripted display.
+// A headless job for engine tests: the request's fields, a host that records what a run shows,
+// a job state, the real file system under a fault-injecting wrapper (disarmed until a test arms
+// it) rooted in a fresh temporary folder, a scripted pump and a scripted display.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -16,7 +16,11 @@
 #include <tuple>
 
 #include "engine/job_state.h"
-#include "platform/controls.h"
+#include "engine/join.h"
+#include "engine/part_count.h"
+#include "engine/run.h"
+#include "engine/shared_routines.h"
+#include "engine/split.h"
 #include "platform/posix_file_system.h"
 #include "tests/fakes/fault_file_system.h"
 #include "tests/fakes/scripted_display.h"
@@ -52,12 +56,36 @@ class FixturePump : public ScriptedPump {
   double lastWait = 0.0;
 };
 
+// What a run shows, as the window's controls would hold it.
+struct RecordingHost : RunHost {
+  RecordingHost(ModalDisplay& display, EventPump& pump) : display_(display), pump_(pump) {}
+  void ShowPart(int p) override { part = p == kNoPart ? "" : std::to_string(p); }
+  void ShowSectionProgress(int percent) override { section = percent; }
+  void ShowFileProgress(int percent) override { file = percent; }
+  void ShowRunning(bool on) override { running = on; }
+  bool DeleteWhenDone() override { return deleteWhenDone; }
+  ModalDisplay& display() override { return display_; }
+  EventPump& pump() override { return pump_; }
+
+  std::string part;
+  int section = 0;
+  int file = 0;
+  bool running = false;
+  bool deleteWhenDone = false;
+
+ private:
+  ModalDisplay& display_;
+  EventPump& pump_;
+};
+
 struct JobFixture {
-  JobFixture() {
-    cmdCancel.setVisible(false);
-    // What the window's Cancel handler does: the running operation sees it after the block.
-    cmdCancel.Click = [this] { state.CancelPressed = true; };
+  // The count as the window would show it for the source and the state's SplitSize.
+  void count() { partCount = CountParts(state, fs, source, state.SplitSize); }
+  Outcome split() {
+    return SplitF(state, fs, host,
+                  {source, dest, state.SourceTitle, state.SplitSize, partCount, batch});
   }
+  Outcome join() { return JoinF(state, fs, host, {source, dest, partCount}); }
 
   std::string path(const std::string& name) const { return folder.path() + name; }
   void writeFile(const std::string& name, const std::string& bytes) const {
@@ -103,33 +131,26 @@ struct JobFixture {
   // Clicks Cancel during the pause after block `block` (1-based, counted over the whole run).
   void cancelAtBlock(int block) {
     pump.onEvents = [this, block, seen = 0](int) mutable {
-      if (pump.inBlockPause() && ++seen == block) cmdCancel.click();
+      if (pump.inBlockPause() && ++seen == block) state.CancelPressed = true;
     };
   }
   // The end step ran: the window is ready for the next run.
   void expectIdle() const {
-    EXPECT_EQ(std::tuple(proFile.value(), proSection.value(), lblSectionNum.caption(),
-                         state.BlockSize, state.MessageCode, state.CancelPressed, state.Running,
-                         cmdBegin.visible(), cmdCancel.visible()),
-              std::tuple(0, 0, "", kDefaultBlockSize, 0, false, false, true, false));
+    EXPECT_EQ(std::tuple(host.file, host.section, host.part, state.BlockSize, state.MessageCode,
+                         state.CancelPressed, state.Running, host.running),
+              std::tuple(0, 0, "", kDefaultBlockSize, 0, false, false, false));
   }
 
   TempFolder folder;
-  Form form{"frmTest"};
-  TextBox txtSource{form, "txtSource"}, txtDest{form, "txtDest"};
-  Label lblNumber{form, "lblNumber"}, lblSectionNum{form, "lblSectionNum"};
-  ProgressBar proFile{form, "proFile"}, proSection{form, "proSection"};
-  CommandButton cmdBegin{form, "cmdBegin"}, cmdCancel{form, "cmdCancel"};
-  CheckBox chkDelete{form, "chkDelete"}, chkSelfJoin{form, "chkSelfJoin"};
-  JobControls controls{txtSource,  txtDest,  lblNumber, lblSectionNum, proFile,
-                       proSection, cmdBegin, cmdCancel, chkDelete,     chkSelfJoin};
+  std::string source, dest;  // the data file for a join
+  std::int64_t partCount = 0;
+  bool batch = false;
   JobState state;
   PosixFileSystem posix;
   FaultFileSystem fs{posix};  // passes everything through until a test arms a fault
   FixturePump pump;
   ScriptedDisplay display{state, pump};
-  Services services{fs, pump, display};
-  Job job{state, controls, services};
+  RecordingHost host{display, pump};
 };
 
 }  // namespace qm::test

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/messages.h"
 #include "platform/modal_display.h"
 #include "window/frm_error.h"
 
@@ -24,7 +25,7 @@ class ScriptedDisplay : public ModalDisplay {
     form.Form_Load();
     texts.push_back(form.Label1.caption());
     if (onShow) onShow(state_.MessageCode);
-    Answer answer = frmError::IsQuestion(state_.MessageCode) ? questionDefault : Answer::Ok;
+    Answer answer = IsQuestion(state_.MessageCode) ? questionDefault : Answer::Ok;
     if (!answers.empty()) {
       answer = answers.front();
       answers.pop_front();

@@ -19,10 +19,11 @@
 #include <QTimer>
 #include <QUrl>
 
-#include "platform/posix_file_system.h"
 #include "desktop/program_resources.h"
 #include "desktop/qt_event_pump.h"
 #include "desktop/qt_shell.h"
+#include "engine/messages.h"
+#include "platform/posix_file_system.h"
 
 namespace qm {
 namespace {
@@ -238,8 +239,7 @@ class DesktopProgramTest : public QObject {
       const bool question = c.code == 4 || c.code == 8;
       f.script.then([&](QDialog& d) {
         QCOMPARE(d.parentWidget(), &f.program.window);
-        QCOMPARE(qobject_cast<QLabel*>(w(e.Label1))->text(),
-                 toQString(frmError::MessageText(c.code, {})));
+        QCOMPARE(qobject_cast<QLabel*>(w(e.Label1))->text(), toQString(MessageText(c.code, {})));
         // Only the message's own buttons, the focus on the first of them.
         QCOMPARE(w(e.cmdOk)->isVisible(), !question);
         QCOMPARE(w(e.cmdNo)->isVisible(), question);
