@@ -52,6 +52,8 @@ const char* commandName(CliCommand command) {
       return "join";
     case CliCommand::Info:
       return "info";
+    case CliCommand::Verify:
+      return "verify";
     default:
       return "quellmark-cli";
   }
@@ -131,6 +133,8 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
     parsed.command = CliCommand::Join;
   } else if (name == "info") {
     parsed.command = CliCommand::Info;
+  } else if (name == "verify") {
+    parsed.command = CliCommand::Verify;
   } else {
     return UsageError{"unknown command " + quoted(name)};
   }
@@ -164,7 +168,8 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
     const bool takesValue = option == "--size" || option == "--dest";
     const bool accepted =
         (option == "--size" && accepts.size) || (option == "--dest" && accepts.dest) ||
-        (option == "--batch" && accepts.batch) ||
+        ((option == "--batch" || option == "--script" || option == "--no-checksum") &&
+         accepts.batch) ||
         (option == "--delete-source" && accepts.deleteSource) ||
         (option == "--delete-parts" && accepts.deleteParts) ||
         ((option == "--overwrite" || option == "--no-overwrite") && accepts.overwrite);
@@ -191,6 +196,10 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
       parsed.dest = *value;
     } else if (option == "--batch") {
       parsed.batch = true;
+    } else if (option == "--script") {
+      parsed.script = true;
+    } else if (option == "--no-checksum") {
+      parsed.noChecksum = true;
     } else if (option == "--delete-source" || option == "--delete-parts") {
       parsed.deleteSource = true;
     } else {
@@ -204,8 +213,9 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
     }
   }
 
-  const bool wantsDataFile =
-      parsed.command == CliCommand::Join || parsed.command == CliCommand::Info;
+  const bool wantsDataFile = parsed.command == CliCommand::Join ||
+                             parsed.command == CliCommand::Info ||
+                             parsed.command == CliCommand::Verify;
   const std::string what = wantsDataFile ? "DATAFILE" : "SOURCE";
   if (!pathGiven) return UsageError{command + " needs a " + what};
   if (parsed.path.empty()) return UsageError{what + " is empty"};
@@ -214,11 +224,12 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
 
 std::string UsageText() {
   return "usage: quellmark-cli split SOURCE [--size SIZE] [--dest DATAFILE] [--batch] "
-         "[--delete-source]\n"
+         "[--script] [--no-checksum] [--delete-source]\n"
          "       quellmark-cli count SOURCE [--size SIZE]\n"
          "       quellmark-cli join DATAFILE [--dest FILE] [--delete-parts] "
          "[--overwrite | --no-overwrite]\n"
          "       quellmark-cli info DATAFILE\n"
+         "       quellmark-cli verify DATAFILE\n"
          "       quellmark-cli --help | --version\n";
 }
 
@@ -235,7 +246,11 @@ std::string HelpText() {
          "  join DATAFILE    Put the parts of the set that DATAFILE (a .qkd file) describes\n"
          "                   back together.\n"
          "  info DATAFILE    Print the file name and part count that DATAFILE holds, and for\n"
-         "                   each part whether it is present and how long it is.\n"
+         "                   each part whether it is present and how long it is, and whether\n"
+         "                   the set carries checksums (NAME.sha256).\n"
+         "  verify DATAFILE  Check every file of the set against NAME.sha256 without joining\n"
+         "                   it: exit 0 when it is complete and good, 3 when a part is missing,\n"
+         "                   10 when a file is damaged.\n"
          "\n"
          "Options:\n"
          "  --size SIZE      Part size for split and count. One of 720k (737,280 bytes, the\n"
@@ -252,6 +267,10 @@ std::string HelpText() {
          "                   in the data file's folder).\n"
          "  --batch          split: also write NAME.bat, which rejoins the parts with copy /b\n"
          "                   on a Windows machine without this program.\n"
+         "  --script         split: also write NAME.sh, which checks and rejoins the parts with\n"
+         "                   sh, sha256sum (or shasum) and cat on Linux or macOS.\n"
+         "  --no-checksum    split: leave out NAME.sha256, the parts' checksums, which the join\n"
+         "                   and NAME.sh otherwise check before they trust the parts.\n"
          "  --delete-source  split: delete SOURCE once the parts and the data file are safely\n"
          "                   written.\n"
          "  --delete-parts   join: delete the data file, the parts and the batch file once the\n"
@@ -266,7 +285,7 @@ std::string HelpText() {
          "While a split or join copies, a progress line is shown when standard error is a\n"
          "terminal. Ctrl-C cancels: the files begun are removed and message 7 is shown.\n"
          "\n"
-         "Exit status: 0 on success; the message's number (1 to 9) when one of the numbered\n"
+         "Exit status: 0 on success; the message's number (1 to 10) when one of the numbered\n"
          "messages ends the run, its text on standard error; 64 for a usage error.\n";
 }
 

@@ -10,6 +10,7 @@
 
 #include "engine/messages.h"
 #include "engine/part_names.h"
+#include "engine/set_checksums.h"
 #include "engine/shared_routines.h"
 #include "platform/file_system.h"
 #include "platform/text.h"
@@ -98,6 +99,11 @@ class Joiner {
     state_.PartMissing = 0;
     FileSize(state_, fs_, messages_, dataFile_, count_);
     if (state_.PartMissing != 0) return false;
+    // A set that carries checksums is checked before it is trusted with anything.
+    if (std::string damage = checker_.Start(fs_, dataFile_, count_); !damage.empty()) {
+      messages_.Damaged(std::move(damage));
+      return false;
+    }
 
     state_.WorkFile = request_.dest;
     // Joining onto a file of the set would destroy an input before it is read, or delete the
@@ -150,6 +156,8 @@ class Joiner {
     const FileInfo info = fs_.Stat(dest);
     if (IsSameFile(dest, info, dataFile_)) return true;
     if (IsSameFile(dest, info, state_.PartStem + "bat")) return true;
+    if (IsSameFile(dest, info, ChecksumFileName(dataFile_))) return true;
+    if (IsSameFile(dest, info, ShellScriptName(dataFile_))) return true;
     for (std::int32_t i = 1; i <= count_; ++i) {
       if (IsSameFile(dest, info, PartName(dataFile_, i))) return true;
     }
@@ -166,7 +174,8 @@ class Joiner {
 
     for (state_.Counter = 1; state_.Counter <= count_; ++state_.Counter) {
       state_.PartFile = PartName(dataFile_, state_.Counter);
-      std::unique_ptr<File> part = fs_.OpenRead(state_.PartFile);
+      std::shared_ptr<File> part = fs_.OpenRead(state_.PartFile);
+      checker_.AddPart(state_.Counter, part);
       host_.ShowPart(state_.Counter);
       Pause(host_.pump(), 1);
       state_.JoinPartLength = static_cast<std::int64_t>(part->Length());
@@ -179,10 +188,19 @@ class Joiner {
       do {
         cancelled = CopyBlock(*part);
       } while (!cancelled && state_.JoinPartLeft != 0);
-      part->Close();
+      // The checksums' thread may still be reading it; the last of the two to let go closes it.
+      if (checker_.active()) {
+        part.reset();
+      } else {
+        part->Close();
+      }
       if (cancelled) return false;
+      // A damaged part stops the join as soon as it is known.
+      damage_ = checker_.Damage();
+      if (!damage_.empty()) return false;
     }
-    return true;
+    damage_ = checker_.Finish();
+    return damage_.empty();
   }
 
   // One block of the current part; true when the user confirmed a cancel after it.
@@ -249,9 +267,12 @@ class Joiner {
       state_.PartFile = PartName(dataFile_, i);
       if (FileExists(fs_, state_.PartFile)) RemovePresent(state_.PartFile);
     }
-    // The batch file is there only when the split was asked to write one.
-    state_.PartFile = state_.PartStem + "bat";
-    if (FileExists(fs_, state_.PartFile)) RemovePresent(state_.PartFile);
+    // The checksum file and the scripts are there only when the split wrote them.
+    for (const std::string& extra :
+         {state_.PartStem + "bat", ChecksumFileName(dataFile_), ShellScriptName(dataFile_)}) {
+      state_.PartFile = extra;
+      if (FileExists(fs_, state_.PartFile)) RemovePresent(state_.PartFile);
+    }
   }
 
   // A file that is already gone needs no deleting.
@@ -270,6 +291,7 @@ class Joiner {
       temp_.reset();
     }
     if (failure_) messages_.Failure(*failure_);
+    if (!damage_.empty()) messages_.Damaged(damage_);
     // Only a stop the user confirmed; a click that came too late to stop anything is no cancel.
     if (cancelled_) messages_.Show(kMsgCancelled);
     host_.ShowFileProgress(0);
@@ -321,6 +343,8 @@ class Joiner {
   std::unique_ptr<File> temp_;
   std::optional<std::string> failure_;
   std::int64_t partCopied_ = 0;  // bytes of the current part already in the joined file
+  JoinChecker checker_;
+  std::string damage_;  // message 10's detail when a file of the set fails its checksum
 };
 
 }  // namespace

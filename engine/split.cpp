@@ -10,7 +10,9 @@
 #include "engine/messages.h"
 #include "engine/part_count.h"
 #include "engine/part_names.h"
+#include "engine/set_checksums.h"
 #include "engine/shared_routines.h"
+#include "engine/shell_script.h"
 #include "platform/event_pump.h"
 #include "platform/file_system.h"
 #include "platform/text.h"
@@ -50,7 +52,8 @@ struct SplitRun {
   FileInfo sourceInfo;             // ... and its identity, to keep every output off it
   std::vector<std::string> begun;  // every part file created, in order
   bool dataFileBegun = false;
-  std::int64_t partCopied = 0;  // bytes of the current part already copied
+  std::int64_t partCopied = 0;           // bytes of the current part already copied
+  std::unique_ptr<SplitChecksums> sums;  // hashes the parts beside the copy, when asked to
 };
 
 // The end step, on every path: the window is ready for the next run.
@@ -163,6 +166,8 @@ bool Admissible(SplitRun& run) {
   if (request.batchFile) {
     ontoSource = ontoSource || isSameFile(fs, BatchFileName(dest), run.sourceInfo);
   }
+  ontoSource = ontoSource || isSameFile(fs, ChecksumFileName(dest), run.sourceInfo) ||
+               (request.shellScript && isSameFile(fs, ShellScriptName(dest), run.sourceInfo));
   if (ontoSource) {
     run.messages.Show(kMsgNeedFiles);
     return false;
@@ -186,7 +191,10 @@ std::string RemoveBegun(SplitRun& run, bool withDataFile) {
     run.state.PartFile = part;
     remove(part);
   }
-  if (withDataFile) remove(run.request.dest);
+  if (withDataFile) {
+    remove(run.request.dest);
+    remove(ChecksumFileName(run.request.dest));
+  }
   return left;
 }
 
@@ -285,7 +293,7 @@ bool CopyParts(SplitRun& run) {
   FileSystem& fs = run.fs;
   const std::string& dest = run.request.dest;
 
-  auto source = fs.OpenRead(run.source);
+  std::shared_ptr<File> source = fs.OpenRead(run.source);
   host.ShowFileProgress(0);
   host.ShowPart(0);
   state.TotalDone = 0;
@@ -295,6 +303,9 @@ bool CopyParts(SplitRun& run) {
   // killed halfway: a join would take the mixture for a set.
   state.WorkFile = dest;
   if (FileExists(fs, state.WorkFile)) fs.Remove(state.WorkFile);
+  // Nor an old checksum file, which would call the new parts damaged.
+  if (FileExists(fs, ChecksumFileName(dest))) fs.Remove(ChecksumFileName(dest));
+  if (run.request.checksums) run.sums = std::make_unique<SplitChecksums>();
 
   bool cancelled = false;
   for (state.PartNumber = 1; state.PartNumber <= parts && !cancelled; ++state.PartNumber) {
@@ -315,6 +326,11 @@ bool CopyParts(SplitRun& run) {
       state.BlocksPerPart = static_cast<std::int32_t>(state.PartLength / state.BlockSize);
       state.PartLength = state.SourceLength - state.TotalDone;
     }
+    if (run.sums) {
+      const std::int64_t length = std::min(state.PartLength, state.SourceLength - state.TotalDone);
+      run.sums->AddPart(source, static_cast<std::uint64_t>(state.TotalDone),
+                        static_cast<std::uint64_t>(std::max<std::int64_t>(0, length)));
+    }
     const std::int32_t blocks = state.BlocksPerPart;
     for (state.Counter = 1; state.Counter <= blocks; ++state.Counter) {
       if (CopyBlock(run, *source, *part)) {
@@ -324,7 +340,12 @@ bool CopyParts(SplitRun& run) {
     }
     part->Close();
   }
-  source->Close();
+  // The checksums' thread may still be reading it; the last of the two to let go closes it.
+  if (run.sums) {
+    source.reset();
+  } else {
+    source->Close();
+  }
   return !cancelled;
 }
 
@@ -348,6 +369,9 @@ void Finish(SplitRun& run) {
   try {
     run.dataFileBegun = true;
     WriteDataFile(run.fs, dataFile, request.sourceTitle, run.parts);
+    if (run.sums) {
+      run.sums->Write(run.fs, dataFile, DataFileText(request.sourceTitle, run.parts));
+    }
   } catch (const FileError& error) {
     FailCopy(run, error);
     return;
@@ -364,7 +388,9 @@ void Finish(SplitRun& run) {
     } catch (const FileError& error) {
       run.messages.Failure(std::string(error.what()) + "." + complete +
                            ", but the source was not deleted" +
-                           (request.batchFile ? " and no batch file was written." : "."));
+                           (request.batchFile     ? " and no batch file was written."
+                            : request.shellScript ? " and no self-joining script was written."
+                                                  : "."));
       return;
     }
   }
@@ -381,6 +407,29 @@ void Finish(SplitRun& run) {
         detail += ", but no batch file was written.";
       } catch (const FileError& removal) {
         detail += ", but the batch file is not: " + std::string(removal.what()) + ".";
+      }
+      run.messages.Failure(detail);
+      return;
+    }
+  }
+
+  if (request.shellScript) {
+    const std::string script = ShellScriptName(request.dest);
+    try {
+      WriteShellScript(run.fs, request.dest,
+                       {request.sourceTitle, nameOf(request.dest), run.parts});
+    } catch (const FileError& error) {
+      std::string detail = std::string(error.what()) + "." + complete;
+      detail += sourceDeleted ? " and the source was deleted" : "";
+      // Both scripts or neither: the batch file goes too.
+      try {
+        for (const std::string& path : {script, BatchFileName(request.dest)}) {
+          if ((path == script || request.batchFile) && FileExists(run.fs, path))
+            run.fs.Remove(path);
+        }
+        detail += ", but no self-joining script was written.";
+      } catch (const FileError& removal) {
+        detail += ", but the self-joining scripts are not: " + std::string(removal.what()) + ".";
       }
       run.messages.Failure(detail);
     }

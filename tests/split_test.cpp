@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "engine/batch_file.h"
+#include "engine/checksum.h"
 #include "engine/join.h"
 #include "engine/part_count.h"
 #include "engine/part_names.h"
@@ -28,14 +29,19 @@ void Prepare(JobFixture& f, const std::string& bytes, std::int32_t size,
   f.count();
 }
 
-// The folder after a split of `bytes` at `size`: the source, the parts, the data file, and the
-// batch file when asked for.
+// The folder after a split of `bytes` at `size`: the source, the parts, the data file, their
+// checksums, and the batch file when asked for.
 Files CompleteSet(const std::string& bytes, std::size_t size, bool batch = false,
                   const std::string& title = "movie.avi", const std::string& stem = "movie.") {
   const int n = static_cast<int>((bytes.size() + size - 1) / size);
   Files files = {{title, bytes}, {stem + "qkd", title + "\r\n" + std::to_string(n) + "\r\n"}};
-  for (int i = 1; i <= n; ++i)
+  std::vector<ChecksumEntry> sums;
+  for (int i = 1; i <= n; ++i) {
     files[PartName(stem + "qkd", i)] = bytes.substr((i - 1) * size, size);
+    sums.push_back({PartName(stem + "qkd", i), Sha256Of(files[PartName(stem + "qkd", i)])});
+  }
+  sums.push_back({stem + "qkd", Sha256Of(files[stem + "qkd"])});
+  files[stem + "sha256"] = ChecksumFileText(sums);
   if (batch) files[stem + "bat"] = BatchFileText(title, n);
   return files;
 }

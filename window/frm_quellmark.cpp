@@ -548,8 +548,11 @@ bool frmQuellmark::CheckBeforeRun() {
 }
 
 SplitRequest frmQuellmark::splitRequest() const {
-  return {txtSource.text(), txtDest.text(), state_.SourceTitle,
-          state_.SplitSize, partCount_,     chkSelfJoin.value() == 1};
+  // "Create self joining batch file" writes a script for each kind of receiver: NAME.bat for
+  // Windows and NAME.sh for Linux and macOS.
+  const bool selfJoin = chkSelfJoin.value() == 1;
+  return {txtSource.text(), txtDest.text(), state_.SourceTitle, state_.SplitSize, partCount_,
+          selfJoin,         selfJoin};
 }
 
 JoinRequest frmQuellmark::joinRequest() const {

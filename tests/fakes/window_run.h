@@ -11,8 +11,10 @@
 #include <optional>
 
 #include "engine/batch_file.h"
+#include "engine/checksum.h"
 #include "engine/messages.h"
 #include "engine/part_names.h"
+#include "engine/shell_script.h"
 #include "tests/fakes/window_fixture.h"
 
 namespace qm::test {
@@ -137,6 +139,16 @@ struct WindowRun {
 
   std::string piece(int i) const { return bytes.substr((i - 1) * part, part); }
   std::string dataText() const { return nameOf(whole) + "\r\n3\r\n"; }
+  std::string sumsText() const {
+    std::vector<ChecksumEntry> sums;
+    for (int i = 1; i <= 3; ++i)
+      sums.push_back({nameOf(PartName(stem + "qkd", i)), Sha256Of(piece(i))});
+    sums.push_back({nameOf(stem + "qkd"), Sha256Of(dataText())});
+    return ChecksumFileText(sums);
+  }
+  std::string scriptText() const {
+    return ShellScriptText({nameOf(whole), nameOf(stem + "qkd"), 3});
+  }
   void put(const std::string& name, const std::string& text) const {
     std::filesystem::create_directories(std::filesystem::path(root + name).parent_path());
     std::ofstream(root + name, std::ios::binary) << text;
@@ -147,7 +159,9 @@ struct WindowRun {
       for (int i = 1; i <= 3; ++i)
         put(PartName(stem + "qkd", i), piece(i));
       put(stem + "qkd", dataText());
+      put(stem + "sha256", sumsText());
       if (p.batch) put(stem + "bat", BatchFileText(nameOf(whole), 3));
+      if (p.batch) put(stem + "sh", scriptText());
       if (p.dest != Dest::Absent) put(whole, "an older file of that name\n");
       return;
     }
@@ -216,7 +230,11 @@ inline std::vector<std::string> Check(WindowRun& r) {
 
   std::vector<int> codes = r.display.codes;
   const bool asks = p.join && p.dest != Dest::Absent && !p.loadOnly;
-  if (std::erase(codes, kMsgOverwrite) != (asks ? 1u : 0u)) broken("message 4 not once");
+  // A join checks its set before it asks, so a failing one may end before the question.
+  const auto asked = std::erase(codes, kMsgOverwrite);
+  if (asked > (asks ? 1u : 0u) || (asks && asked == 0 && codes.empty())) {
+    broken("message 4 not once");
+  }
   const std::string detail = codes.empty() ? "" : r.display.details.back();
   std::tie(r.success, r.kept) = std::pair(codes.empty(), false);
   if (!r.success && codes != std::vector<int>{kMsgFailure}) broken("not one message 9");
@@ -237,7 +255,8 @@ inline std::vector<std::string> Check(WindowRun& r) {
 
   // What a successful run leaves: the outputs in place, the inputs gone when so asked.
   const std::vector<std::string> set = {r.stem + "001", r.stem + "002", r.stem + "003",
-                                        r.stem + "qkd", r.stem + "bat"};
+                                        r.stem + "qkd", r.stem + "bat", r.stem + "sha256",
+                                        r.stem + "sh"};
   const std::vector<std::string> inputs = p.join ? set : std::vector{r.whole};
   Snapshot result = r.before;
   if (!p.loadOnly && p.dest != Dest::Keep) {
@@ -247,7 +266,9 @@ inline std::vector<std::string> Check(WindowRun& r) {
     for (int i = 0; i < 3 && !p.join; ++i)
       result[set[i]] = r.piece(i + 1);
     if (!p.join) result[set[3]] = r.dataText();
+    if (!p.join) result[set[5]] = r.sumsText();
     if (!p.join && p.batch) result[set[4]] = BatchFileText(nameOf(r.whole), 3);
+    if (!p.join && p.batch) result[set[6]] = r.scriptText();
   }
   // `want`, except that each of `names` may also be as before, or gone when `orGone`.
   auto allowing = [&](Snapshot want, const std::vector<std::string>& names, bool orGone) {
@@ -264,7 +285,8 @@ inline std::vector<std::string> Check(WindowRun& r) {
     // An injected "No such file" leaves the file of the set there, which a real one would not.
     const auto stays = gone && p.join ? std::vector{failure->path().substr(r.root.size())} : none;
     if (allowing(result, stays, false) != r.after) broken("a successful run left the wrong files");
-  } else if (allowing(r.before, p.join ? none : std::vector(&set[0], &set[4]), true) == r.after) {
+  } else if (allowing(r.before, p.join ? none : std::vector{set[0], set[1], set[2], set[3], set[5]},
+                      true) == r.after) {
     // A failure before the main work changes nothing, but an older set of the split's
     // destination may lose its files: never its parts while its data file stays.
     for (int i = 0; i < 3 && !p.join; ++i)
@@ -276,7 +298,10 @@ inline std::vector<std::string> Check(WindowRun& r) {
     r.kept = true;
     Snapshot kept = allowing(result, inputs, false);
     if (!p.join) kept.erase(set[4]);
-    if (allowing(kept, {set[4]}, !p.join) != r.after) broken("the whole result is not there");
+    if (!p.join) kept.erase(set[6]);
+    if (allowing(kept, {set[4], set[6]}, !p.join) != r.after) {
+      broken("the whole result is not there");
+    }
     if (!has(detail, p.join ? "was joined" : "complete")) broken("kept, but does not say so");
     if (!p.join && get(r.before, r.whole) && !get(r.after, r.whole) &&
         !has(detail, "source was deleted"))
