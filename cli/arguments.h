@@ -48,7 +48,7 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args);
 // Reads a SIZE: "720k", "1m", "1.4m", "2.5m", "5m", or a number with "b", "kb" or "mb".
 std::optional<SizeChoice> ParseSize(const std::string& text);
 
-// The short text shown with a usage error, and the full help.
+// The line shown after a usage error, and the full help, made from the option definitions.
 std::string UsageText();
 std::string HelpText();
 

@@ -265,7 +265,7 @@ int RunCli(int argc, char** argv, FileSystem& fs) {
       std::fputs(HelpText().c_str(), stdout);
       return 0;
     case CliCommand::Version:
-      std::puts("quellmark-cli 1.0");
+      std::puts("quellmark-cli " QM_VERSION);
       return 0;
     case CliCommand::Split:
       return runSplit(fs, args);

@@ -1,5 +1,9 @@
 #include "desktop/desktop_program.h"
 
+#include <QApplication>
+
+#include "window/window_title.h"
+
 namespace qm {
 
 DesktopProgram::DesktopProgram(FileSystem& fs, EventPump& pump)
@@ -14,6 +18,12 @@ DesktopProgram::DesktopProgram(FileSystem& fs, EventPump& pump)
   window.QueryClose = [this] { return form.Form_QueryUnload(); };
   window.Closing = [this] { form.Form_Unload(); };
   form.CloseWindow = [this] { window.close(); };
+  skin.setTitle([this] { return MainWindowTitle(form); });
+  // A user who turned to other work while the run went on learns from the desktop's window
+  // list that it is over.
+  form.RunEnded = [this] {
+    if (!window.isActiveWindow()) QApplication::alert(&window);
+  };
 }
 
 void DesktopProgram::Start(const std::string& commandLine) {

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <functional>
+#include <memory>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -15,7 +16,11 @@
 #include <QRadioButton>
 #include <QShortcutEvent>
 #include <QSignalBlocker>
+#include <QTextDocument>
+#include <QTextEdit>
 #include <QTimer>
+
+#include "desktop/control_text.h"
 
 namespace qm {
 
@@ -89,6 +94,13 @@ class AccessLabel : public QLabel {
   }
 };
 
+const std::string* captionOf(const Control& control) {
+  if (auto* c = dynamic_cast<const CommandButton*>(&control)) return &c->caption();
+  if (auto* c = dynamic_cast<const CheckBox*>(&control)) return &c->caption();
+  if (auto* c = dynamic_cast<const OptionButton*>(&control)) return &c->caption();
+  return nullptr;
+}
+
 // Whether a label's caption holds an access key ("&x", but not a doubled "&&").
 bool hasAccessKey(const std::string& caption) {
   for (std::size_t i = 0; i + 1 < caption.size(); ++i) {
@@ -98,6 +110,34 @@ bool hasAccessKey(const std::string& caption) {
   }
   return false;
 }
+
+// A label whose text the user may want to keep, such as a failure that names a path: the text
+// can be selected with the mouse and copied, and a word too long for a line (a deep path)
+// breaks anywhere rather than running off the edge. It never takes the keyboard focus, so the
+// dialog's buttons keep it.
+class SelectableText : public QTextEdit {
+ public:
+  explicit SelectableText(QWidget* parent) : QTextEdit(parent) {
+    setReadOnly(true);
+    setTextInteractionFlags(Qt::TextSelectableByMouse);
+    setFocusPolicy(Qt::NoFocus);
+    setFrameShape(QFrame::NoFrame);
+    setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    document()->setDocumentMargin(0);
+    // It reads as a label: the window's own ground, not a field's.
+    viewport()->setAutoFillBackground(false);
+    setAutoFillBackground(false);
+  }
+
+  bool hasHeightForWidth() const override { return true; }
+  int heightForWidth(int width) const override {
+    const std::unique_ptr<QTextDocument> copy(document()->clone());
+    copy->setDocumentMargin(0);
+    copy->setTextWidth(width);
+    return static_cast<int>(std::ceil(copy->size().height()));
+  }
+};
 
 void setChecked(QAbstractButton& button, bool on) {
   if (button.isChecked() == on) return;
@@ -130,7 +170,10 @@ FormSkin::FormSkin(Form& form, QWidget& client) : QObject(&client), form_(form),
       widget->setGeometry(pixelRect(control->rect));
       byControl_[control] = bindings_.size();
       byWidget_[widget] = control;
-      bindings_.push_back({control, widget, control->enabled(), control->visible()});
+      const ControlText text = TextOfControl(control->name());
+      if (!text.name.isEmpty()) widget->setAccessibleName(text.name);
+      if (!text.toolTip.isEmpty()) widget->setToolTip(text.toolTip);
+      bindings_.push_back({control, widget, !text.name.isEmpty()});
     }
     if (later.size() == pending.size()) break;  // a container that is not on this form
     pending = std::move(later);
@@ -146,7 +189,7 @@ FormSkin::FormSkin(Form& form, QWidget& client) : QObject(&client), form_(form),
     control.setObserver([this, &control] { sync(control); });
   }
   setTabOrder();
-  updateAccessTargets();
+  setLabelTargets();
   form_.setFocusObserver([this] { syncFocus(); });
   connect(qApp, &QApplication::focusChanged, this,
           [this](QWidget*, QWidget* now) { focusChanged(now); });
@@ -172,6 +215,9 @@ QWidget* FormSkin::create(Control& control, QWidget& parent) {
     box->setFocusPolicy(Qt::NoFocus);
     return box;
   }
+  if (auto* model = dynamic_cast<Label*>(&control); model != nullptr && model->selectable) {
+    return new SelectableText(&parent);
+  }
   if (dynamic_cast<Label*>(&control) != nullptr) {
     auto* label = new AccessLabel(&parent);
     // Captions are names and messages, never markup; labels wrap and start at the top.
@@ -188,7 +234,8 @@ QWidget* FormSkin::create(Control& control, QWidget& parent) {
   }
   if (dynamic_cast<CommandButton*>(&control) != nullptr) {
     auto* button = new AccessKeyButton<QPushButton>(&parent);
-    button->setAutoDefault(false);
+    // Return and keypad Enter press the button that has the focus, in every window.
+    button->setAutoDefault(true);
     return button;
   }
   if (dynamic_cast<TextBox*>(&control) != nullptr) return new QLineEdit(&parent);
@@ -273,7 +320,14 @@ void FormSkin::sync(Control& control) {
   const Applying applying(applying_);
 
   if (auto* label = dynamic_cast<Label*>(&control)) {
-    static_cast<QLabel&>(widget).setText(toQString(label->caption()));
+    const QString text = toQString(label->caption());
+    if (auto* plain = qobject_cast<QLabel*>(&widget)) {
+      plain->setText(text);
+    } else if (auto* view = qobject_cast<QTextEdit*>(&widget);
+               view != nullptr && view->toPlainText() != text) {
+      view->setPlainText(text);
+      view->setAccessibleName(text);
+    }
   } else if (auto* button = dynamic_cast<CommandButton*>(&control)) {
     static_cast<QPushButton&>(widget).setText(toQString(button->caption()));
   } else if (auto* box = dynamic_cast<TextBox*>(&control)) {
@@ -301,13 +355,16 @@ void FormSkin::sync(Control& control) {
   } else if (auto* bar = dynamic_cast<ProgressBar*>(&control)) {
     static_cast<QProgressBar&>(widget).setValue(bar->value());
   }
-
+  // Every change of a name is announced to screen readers, so only a real one is made.
+  const std::string* caption = binding->ownName ? nullptr : captionOf(control);
+  if (caption != nullptr && widget.accessibleName() != SpokenCaption(*caption)) {
+    widget.setAccessibleName(SpokenCaption(*caption));
+  }
   widget.setEnabled(control.enabled());
   if (widget.isHidden() == control.visible()) widget.setVisible(control.visible());
-  if (binding->enabled != control.enabled() || binding->visible != control.visible()) {
-    binding->enabled = control.enabled();
-    binding->visible = control.visible();
-    updateAccessTargets();
+  if (title_) {
+    const QString title = toQString(title_());
+    if (client_.window()->windowTitle() != title) client_.window()->setWindowTitle(title);
   }
 }
 
@@ -373,19 +430,23 @@ void FormSkin::setTabOrder() {
   }
 }
 
-void FormSkin::updateAccessTargets() {
+void FormSkin::setLabelTargets() {
   for (Binding& binding : bindings_) {
     auto* label = dynamic_cast<Label*>(binding.control);
-    if (label == nullptr || label->tabIndex < 0 || !hasAccessKey(label->caption())) continue;
-    auto* widget = static_cast<AccessLabel*>(binding.widget);
-    if (!widget->target) {
-      widget->target = [this, label]() -> QWidget* {
-        Control* next = form_.nextInTabOrder(label);
-        return next != nullptr ? widgetOf(*next) : nullptr;
-      };
-    }
-    QWidget* next = widget->target();
-    widget->setBuddy(next != nullptr ? next : widget);
+    auto* widget = dynamic_cast<AccessLabel*>(binding.widget);
+    if (label == nullptr || widget == nullptr) continue;
+    // The buddy is the control the label names, for screen readers; the access key goes by the
+    // form's tab order, which may pass a disabled field by.
+    const char* named = TextOfControl(label->name()).labels;
+    Control* field = named != nullptr ? form_.find(named) : nullptr;
+    if (field != nullptr) widget->setBuddy(widgetOf(*field));
+    if (label->tabIndex < 0 || !hasAccessKey(label->caption())) continue;
+    if (widget->buddy() == nullptr)
+      widget->setBuddy(widget);  // Qt registers keys of buddied labels only
+    widget->target = [this, label]() -> QWidget* {
+      Control* next = form_.nextInTabOrder(label);
+      return next != nullptr ? widgetOf(*next) : nullptr;
+    };
   }
 }
 

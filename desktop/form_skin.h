@@ -2,6 +2,8 @@
 // directions. The skin only mirrors; every decision stays with the form's handlers.
 #pragma once
 
+#include <functional>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -41,13 +43,14 @@ class FormSkin : public QObject {
   // The control a widget (or one of its inner widgets) stands for; null for anything else.
   Control* controlOf(const QWidget* widget) const;
 
+  // The window's title, asked again after every change of a control; unset, the form's caption.
+  void setTitle(std::function<std::string()> title) { title_ = std::move(title); }
+
  private:
   struct Binding {
     Control* control = nullptr;
     QWidget* widget = nullptr;
-    // What the widget last showed of the model, to notice changes that affect access keys.
-    bool enabled = true;
-    bool visible = true;
+    bool ownName = false;  // a name of its own rather than its caption
   };
 
   QWidget* create(Control& control, QWidget& parent);
@@ -57,12 +60,13 @@ class FormSkin : public QObject {
   void syncAll();
   void syncFocus();
   void setTabOrder();
-  void updateAccessTargets();
+  void setLabelTargets();
   void focusChanged(QWidget* now);
   Binding* bindingOf(const Control& control);
 
   Form& form_;
   QWidget& client_;
+  std::function<std::string()> title_;
   std::vector<Binding> bindings_;
   std::unordered_map<const Control*, std::size_t> byControl_;
   std::unordered_map<const QWidget*, Control*> byWidget_;

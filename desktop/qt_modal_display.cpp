@@ -2,9 +2,14 @@
 
 #include <algorithm>
 
+#include <QClipboard>
 #include <QCloseEvent>
-#include <QLabel>
+#include <QGuiApplication>
+#include <QKeyEvent>
 #include <QPainter>
+#include <QScreen>
+#include <QTextDocumentFragment>
+#include <QTextEdit>
 
 namespace qm {
 
@@ -13,20 +18,47 @@ MessageDialog::MessageDialog(frmError& form, QWidget* owner)
                          Qt::MSWindowsFixedSizeDialogHint),
       form_(form),
       skin_(form, *this),
-      picture_(QStringLiteral(":/error.png")) {
+      picture_(QStringLiteral(":/error.png")),
+      picture2x_(QStringLiteral(":/error@2x.png")) {
+  picture2x_.setDevicePixelRatio(2.0);
   setModal(true);
 }
 
 void MessageDialog::fitMessage() {
-  auto* label = qobject_cast<QLabel*>(skin_.widgetOf(form_.Label1));
-  if (label == nullptr) return;
+  QWidget* text = skin_.widgetOf(form_.Label1);
+  if (text == nullptr) return;
   const QRect designed = pixelRect(form_.Label1.rect);
-  const int extra = std::max(0, label->heightForWidth(designed.width()) - designed.height());
-  label->setGeometry(designed.adjusted(0, 0, 0, extra));
-  for (const CommandButton* button : {&form_.cmdOk, &form_.cmdYes, &form_.cmdNo}) {
-    skin_.widgetOf(*button)->setGeometry(pixelRect(button->rect).translated(0, extra));
+  const QSize client = pixelRect(form_.client).size();
+  const QWidget* owner = parentWidget() != nullptr ? parentWidget() : this;
+  const QRect screen = owner->screen()->availableGeometry();
+  const auto fits = [&](int width) { return text->heightForWidth(width) <= designed.height(); };
+
+  // The narrowest width, between the designed one and nine tenths of the screen, at which the
+  // message needs no more lines than designed; the widest where none will do.
+  int low = designed.width();
+  int high = std::max(low, screen.width() * 9 / 10 - (client.width() - designed.width()));
+  if (!fits(high)) low = high;
+  while (low < high) {
+    const int middle = low + (high - low) / 2;
+    if (fits(middle)) {
+      high = middle;
+    } else {
+      low = middle + 1;
+    }
   }
-  setFixedSize(pixelRect(form_.client).size() + QSize(0, extra));
+  const int width = low;
+  // Taller than nine tenths of the screen, the text scrolls.
+  const int tallest =
+      std::max(designed.height(), screen.height() * 9 / 10 - (client.height() - designed.height()));
+  const int height = std::clamp(text->heightForWidth(width), designed.height(), tallest);
+
+  const int wider = width - designed.width();
+  const int taller = height - designed.height();
+  text->setGeometry(QRect(designed.topLeft(), QSize(width, height)));
+  for (const CommandButton* button : {&form_.cmdOk, &form_.cmdYes, &form_.cmdNo}) {
+    skin_.widgetOf(*button)->setGeometry(pixelRect(button->rect).translated(wider / 2, taller));
+  }
+  setFixedSize(client + QSize(wider, taller));
 }
 
 void MessageDialog::reject() {
@@ -40,10 +72,30 @@ void MessageDialog::closeEvent(QCloseEvent* event) {
   form_.Form_QueryUnload();
 }
 
+void MessageDialog::keyPressEvent(QKeyEvent* event) {
+  // Ctrl+C copies the selected part of the message, or all of it, exactly as it reads.
+  auto* text = qobject_cast<QTextEdit*>(skin_.widgetOf(form_.Label1));
+  if (text != nullptr && event->matches(QKeySequence::Copy)) {
+    const QTextCursor selected = text->textCursor();
+    QGuiApplication::clipboard()->setText(
+        selected.hasSelection() ? selected.selection().toPlainText() : text->toPlainText());
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
 void MessageDialog::paintEvent(QPaintEvent* event) {
   QDialog::paintEvent(event);
   QPainter painter(this);
-  painter.drawPixmap(0, 0, picture_);
+  painter.setRenderHint(QPainter::SmoothPixmapTransform);
+  const bool sharp = devicePixelRatioF() > 1.0 && !picture2x_.isNull();
+  painter.drawPixmap(0, 0, sharp ? picture2x_ : picture_);
+}
+
+void MessageDialog::showEvent(QShowEvent* event) {
+  // The button that has the focus shows it from the start: Return or Space presses it.
+  setAttribute(Qt::WA_KeyboardFocusChange);
+  QDialog::showEvent(event);
 }
 
 QtModalDisplay::QtModalDisplay(frmError& form, QWidget* owner) : form_(form), owner_(owner) {}
@@ -61,6 +113,8 @@ void QtModalDisplay::ShowError() {
   form_.Form_Load();
   if (!form_.isOpen()) return;
   dialog_->fitMessage();
+  // A screen reader reads the message with the dialog, as it reads a message box's text.
+  dialog_->setAccessibleDescription(toQString(form_.Label1.caption()));
   dialog_->exec();
   // The owner takes the keyboard back, even where no window manager hands it over.
   if (owner_ != nullptr && owner_->isVisible()) owner_->activateWindow();

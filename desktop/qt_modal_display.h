@@ -5,8 +5,8 @@
 #include <QPixmap>
 #include <QPointer>
 
-#include "platform/modal_display.h"
 #include "desktop/form_skin.h"
+#include "platform/modal_display.h"
 #include "window/frm_error.h"
 
 namespace qm {
@@ -19,20 +19,24 @@ class MessageDialog : public QDialog {
   MessageDialog(frmError& form, QWidget* owner);
   FormSkin& skin() { return skin_; }
 
-  // The designed layout leaves room for the numbered messages; a long one (a failure that
-  // names a deep path) gets the lines it needs, the buttons moving down below it.
+  // The designed layout leaves room for the numbered messages. A longer one (a failure that
+  // names a deep path) widens the dialog up to nine tenths of the screen's width first, and
+  // only then takes more lines, the buttons moving along below it.
   void fitMessage();
 
   void reject() override;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   frmError& form_;
   FormSkin skin_;
   QPixmap picture_;
+  QPixmap picture2x_;  // for screens that scale the window by two or more
 };
 
 class QtModalDisplay : public ModalDisplay {

@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """Draws Quellmark's pictures: the program icon (32 x 32 in the 16 classic colours, plus
-smooth renderings at 48, 64, 128 and 256 pixels) and the message dialog's 53 x 39 error sign.
+smooth renderings at 48, 64, 128 and 256 pixels, and the same drawing as SVG) and the message
+dialog's 53 x 39 error sign, at that size and at twice it for screens scaled by two, on a
+transparent ground so that the dialog's own colour shows around it.
 
 Everything is plain geometry in Python, written as PPM/PGM and turned into PNG by ImageMagick's
 `convert`, so the pictures can be remade and changed here rather than in a paint program:
@@ -28,8 +30,13 @@ PALETTE = {
 
 # --- shapes: each answers whether a point (in the drawing's own units) lies inside ----------
 
+# The icon's shapes can also write themselves as SVG, so the scalable icon is the same drawing.
+
 def rect(x0, y0, x1, y1):
-    return lambda x, y: x0 <= x < x1 and y0 <= y < y1
+    inside = lambda x, y: x0 <= x < x1 and y0 <= y < y1
+    inside.svg = lambda fill: '<rect x="%g" y="%g" width="%g" height="%g" fill="%s"/>' % (
+        x0, y0, x1 - x0, y1 - y0, fill)
+    return inside
 
 
 def polygon(points):
@@ -42,6 +49,8 @@ def polygon(points):
                 hit = not hit
             j = i
         return hit
+    inside.svg = lambda fill: '<polygon points="%s" fill="%s"/>' % (
+        " ".join("%g,%g" % point for point in points), fill)
     return inside
 
 
@@ -155,10 +164,19 @@ def write_png(path, width, height, rgb_rows, alpha_rows=None, indexed=False):
         subprocess.run(args, check=True)
 
 
+def write_svg(path, size, shapes):
+    elements = ["  " + inside.svg("#%02x%02x%02x" % PALETTE[name]) for inside, name in shapes]
+    with open(path, "w") as out:
+        out.write('<svg xmlns="http://www.w3.org/2000/svg" width="%d" height="%d" '
+                  'viewBox="0 0 %d %d">\n' % (size, size, size, size))
+        out.write("\n".join(elements) + "\n</svg>\n")
+
+
 def make_icons():
     shapes = icon_shapes()
     folder = os.path.join(HERE, "icons")
     os.makedirs(folder, exist_ok=True)
+    write_svg(os.path.join(folder, "quellmark.svg"), 32, shapes)
 
     # 32 x 32: every pixel takes the colour most of it shows, so only palette colours appear.
     _, names = render(shapes, 32, 32, 1.0, 4)
@@ -203,9 +221,12 @@ def make_error_picture():
         (bar(33.5, 12.5, 19.5, 26.5, 3.2), red),
         (bar(20.5, 13.2, 32.5, 25.2, 1.0), light_red),
     ]
-    pixels, _ = render(shapes, 53, 39, 1.0, 4, background=PALETTE["silver"])
-    rgb = [[p[:3] for p in row] for row in pixels]
-    write_png(os.path.join(HERE, "error.png"), 53, 39, rgb)
+    for scale, name in ((1, "error.png"), (2, "error@2x.png")):
+        width, height = 53 * scale, 39 * scale
+        pixels, _ = render(shapes, width, height, float(scale), 4)
+        rgb = [[p[:3] for p in row] for row in pixels]
+        alpha = [[int(round(p[3] * 255)) for p in row] for row in pixels]
+        write_png(os.path.join(HERE, name), width, height, rgb, alpha)
 
 
 if __name__ == "__main__":

@@ -2,7 +2,7 @@
 # Every reliability check in one command, ending with the figures that docs/reliability.md
 # quotes:
 #   1. the fault matrix, the real faults (full disk, read-only folder, inputs that vanish) and
-#      the hostile names, from the test suite;
+#      the hostile names (reliability/);
 #   2. crash safety: quellmark-cli killed at random moments (scripts/crash_safety.sh);
 #   3. the batch files under Wine's cmd (scripts/wine_batch.sh);
 #   4. every fuzzer, for a long run each.
@@ -42,8 +42,8 @@ step() { echo; echo "== $*"; }
 
 step "fault matrix, real faults, hostile names"
 log=$(mktemp)
-QT_QPA_PLATFORM=offscreen "$build/tests/quellmark_tests" \
-  --gtest_filter='*FaultMatrix*:RealFaults.*:HostileNames.*' >"$log" 2>&1
+cmake --build "$build" --target quellmark_reliability >/dev/null || exit 1
+"$build/reliability/quellmark_reliability" >"$log" 2>&1
 status=$?
 grep -E '^\[  (PASSED|FAILED|SKIPPED) |^fault matrix|Skipped|^\[==' "$log"
 [ "$status" = 0 ] || { failed=1; grep -B2 -A12 'Failure' "$log" | head -80; }
@@ -75,7 +75,7 @@ step "fuzzing, ${fuzz_seconds} s per target"
 corpus=$(mktemp -d)
 findings=$fuzz_build/fuzz-findings
 mkdir -p "$findings"
-for target in "$fuzz_build"/tests/fuzz/fuzz_*; do
+for target in "$fuzz_build"/fuzz/fuzz_*; do
   [ -f "$target" ] && [ -x "$target" ] || continue
   name=$(basename "$target")
   mkdir -p "$corpus/$name"

@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/fakes/window_fixture.h"
+#include <string>
+#include <vector>
 
 namespace qm::test {
 namespace {
@@ -20,24 +21,6 @@ TEST(CommandLine, JoinsTheArgumentsWithSingleBlanks) {
   EXPECT_EQ(commandLineOf({"/a/My Files/movie.qkd"}), "/a/My Files/movie.qkd");
   EXPECT_EQ(commandLineOf({"/a/My", "Files/movie", "2.qkd"}), "/a/My Files/movie 2.qkd");
   EXPECT_EQ(commandLineOf({"", "x"}), " x");
-}
-
-TEST(CommandLine, ADataFilePathInPiecesOpensTheJoinAndStartsNothing) {
-  WindowFixture w;
-  w.writePartSet("my movies/the movie");
-  std::string sourceAtRegistration = "(not registered)";
-  w.form.RegisterFileType = [&] { sourceAtRegistration = w.form.txtSource.text(); };
-  // As a shell passes an unquoted path with blanks.
-  w.form.Form_Load(commandLineOf({w.path("my"), "movies/the", "movie.qkd"}));
-
-  EXPECT_TRUE(w.form.optJoin.value());
-  EXPECT_EQ(w.form.txtSource.text(), w.path("my movies/the movie.qkd"));
-  EXPECT_EQ(w.form.txtDest.text(), w.path("my movies/the movie.avi"));
-  EXPECT_FALSE(w.exists("my movies/the movie.avi"));
-  EXPECT_FALSE(w.state.Running);
-  EXPECT_TRUE(w.display.codes.empty());
-  // The association is written after the source is loaded.
-  EXPECT_EQ(sourceAtRegistration, w.path("my movies/the movie.qkd"));
 }
 
 }  // namespace

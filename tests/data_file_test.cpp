@@ -19,9 +19,8 @@ TEST(DataFile, IsTheNameAndTheCountEndedByCrLfAndReadsBackEveryNameAsWritten) {
   EXPECT_EQ(f.readFile("elsewhere.txt"), "not the data file");  // the link replaced, not followed
 
   // clang-format off
-  for (const std::string name : {"a,b.zip", "  leading blanks", "trailing blank ", "x", "'single'",
-       "100% & more", "ciné – été 文件", "a\"b", "\"quoted\" part", "\"wholly quoted\"",
-       "\"a\" and \"b\"", "\xEF\xBB\xBFstarts with U+FEFF"}) {
+  for (const std::string name : {"  leading blanks", "trailing blank ", "ciné – été 文件", "a\"b",
+       "\"wholly quoted\"", "\"a\" and \"b\"", "\xEF\xBB\xBFstarts with U+FEFF"}) {
     // clang-format on
     WriteDataFile(f.fs, f.path("movie.qkd"), name, 12);
     const DataFileContents read = ReadDataFile(f.fs, f.path("movie.qkd"));

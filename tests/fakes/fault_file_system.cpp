@@ -1,40 +1,20 @@
 #include "tests/fakes/fault_file_system.h"
 
 #include <cerrno>
+#include <utility>
 
 namespace qm::test {
 namespace {
 
-const char* actionOf(Op op) {
-  switch (op) {
-    case Op::OpenRead:
-      return "open for reading";
-    case Op::Create:
-      return "create";
-    case Op::Read:
-    case Op::ReadAt:
-      return "read";
-    case Op::Write:
-    case Op::Copy:
-      return "write";
-    case Op::Length:
-      return "measure";
-    case Op::Flush:
-    case Op::SyncFolder:
-      return "flush to disk";
-    case Op::Close:
-      return "close";
-    case Op::Remove:
-      return "delete";
-    case Op::Rename:
-    case Op::Publish:
-      return "rename";
-    case Op::CreateTemporary:
-      return "create a temporary file in";
-    default:
-      return "use";
-  }
-}
+// Each kind's name, and the action a real failure of it would name.
+// clang-format off
+constexpr std::pair<const char*, const char*> kOps[] = {
+    {"stat", "use"}, {"open", "open for reading"}, {"create", "create"}, {"read", "read"},
+    {"read-at", "read"}, {"write", "write"}, {"copy", "write"}, {"length", "measure"}, {"flush", "flush to disk"},
+    {"close", "close"}, {"remove", "delete"}, {"rename", "rename"},
+    {"create-temporary", "create a temporary file in"}, {"publish", "rename"},
+    {"sync-folder", "flush to disk"}};
+// clang-format on
 
 // Wraps an open file so its reads, writes, flushes and closes can fail too.
 class FaultFile : public File {
@@ -80,10 +60,7 @@ File& unwrap(File& file) {
 }  // namespace
 
 const char* opName(Op op) {
-  static constexpr const char* kNames[] = {
-      "stat",  "open",  "create", "read",   "read-at",          "write",   "copy",       "length",
-      "flush", "close", "remove", "rename", "create-temporary", "publish", "sync-folder"};
-  return kNames[static_cast<int>(op)];
+  return kOps[static_cast<int>(op)].first;
 }
 
 bool FaultFileSystem::chosen(Op op, const std::string& path) {
@@ -96,7 +73,7 @@ void FaultFileSystem::hit(Op op, const std::string& path) {
   if (!chosen(op, path)) return;
   fired_ = true;
   const int error = op == pathOp_ && !pathFragment_.empty() ? pathError_ : failError_;
-  throw FileError(path, actionOf(op), error);
+  throw FileError(path, kOps[static_cast<int>(op)].second, error);
 }
 
 FileInfo FaultFileSystem::Stat(const std::string& path) {

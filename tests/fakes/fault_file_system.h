@@ -12,24 +12,10 @@
 
 namespace qm::test {
 
-enum class Op {
-  Stat,
-  OpenRead,
-  Create,
-  Read,
-  ReadAt,
-  Write,
-  Copy,
-  Length,
-  Flush,
-  Close,
-  Remove,
-  Rename,
-  CreateTemporary,
-  Publish,
-  SyncFolder,
-  Count_
-};
+// clang-format off
+enum class Op { Stat, OpenRead, Create, Read, ReadAt, Write, Copy, Length, Flush, Close, Remove,
+                Rename, CreateTemporary, Publish, SyncFolder, Count_ };
+// clang-format on
 
 const char* opName(Op op);
 
@@ -75,7 +61,10 @@ class FaultFileSystem : public FileSystem {
   void Discard(File& temporary) noexcept override;
   void SyncFolder(const std::string& folder) override;
   void CreateFolder(const std::string& path) override { inner_.CreateFolder(path); }
-  std::string CurrentFolder() override { return inner_.CurrentFolder(); }
+  std::string CurrentFolder() override {
+    return current.empty() ? inner_.CurrentFolder() : current;
+  }
+  std::string current;  // when set, the current folder, so relative names resolve in a test's
   std::string HomeFolder() override { return inner_.HomeFolder(); }
 
  private:

@@ -14,10 +14,12 @@
 #include <stdexcept>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "engine/job_state.h"
 #include "engine/join.h"
 #include "engine/part_count.h"
+#include "engine/part_names.h"
 #include "engine/run.h"
 #include "engine/shared_routines.h"
 #include "engine/split.h"
@@ -87,13 +89,40 @@ struct JobFixture {
   }
   Outcome join() { return JoinF(state, fs, host, {source, dest, partCount}); }
 
+  // Saves `bytes` as `title` and fills the fields as the window would for a split into
+  // `stem`qkd.
+  void prepareSplit(const std::string& bytes, std::int32_t size,
+                    const std::string& title = "movie.avi", const std::string& stem = "movie.") {
+    writeFile(title, bytes);
+    source = path(title);
+    dest = path(stem + "qkd");
+    state.SourceTitle = title;
+    state.SplitSize = size;
+    count();
+  }
+  // Writes the set movie.001.. of `parts` with its data file movie.qkd (and movie.bat), and fills
+  // the fields for a join into movie.avi. Returns the joined bytes.
+  std::string makeSet(const std::vector<std::string>& parts, bool batch = false) {
+    std::string joined;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+      writeFile(PartName("movie.qkd", static_cast<int>(i) + 1), parts[i]);
+      joined += parts[i];
+    }
+    writeFile("movie.qkd", "movie.avi\r\n" + std::to_string(parts.size()) + "\r\n");
+    if (batch) writeFile("movie.bat", "@echo off\r\n");
+    source = path("movie.qkd");
+    dest = path("movie.avi");
+    partCount = static_cast<std::int64_t>(parts.size());
+    return joined;
+  }
   std::string path(const std::string& name) const { return folder.path() + name; }
   void writeFile(const std::string& name, const std::string& bytes) const {
     if (!(std::ofstream(path(name), std::ios::binary) << bytes)) throw std::runtime_error(name);
   }
-  std::string readFile(const std::string& n) const {
+  std::string readFile(const std::string& n) const { return readAll(path(n)); }
+  static std::string readAll(const std::string& file) {
     std::ostringstream bytes;
-    bytes << std::ifstream(path(n), std::ios::binary).rdbuf();
+    bytes << std::ifstream(file, std::ios::binary).rdbuf();
     return bytes.str();
   }
   std::uint64_t sizeOf(const std::string& n) const { return std::filesystem::file_size(path(n)); }

@@ -30,20 +30,8 @@ class ScriptedDisplay : public ModalDisplay {
       answer = answers.front();
       answers.pop_front();
     }
-    switch (answer) {
-      case Answer::Ok:
-        form.cmdOk.click();
-        break;
-      case Answer::Yes:
-        form.cmdYes.click();
-        break;
-      case Answer::No:
-        form.cmdNo.click();
-        break;
-      case Answer::Escape:
-        form.Form_QueryUnload();
-        break;
-    }
+    if (answer == Answer::Escape) return form.Form_QueryUnload();
+    (answer == Answer::Yes ? form.cmdYes : answer == Answer::No ? form.cmdNo : form.cmdOk).click();
   }
 
   // Answers for the coming messages, in order; questions get `questionDefault` after that.

@@ -7,15 +7,18 @@
 #include <algorithm>
 #include <deque>
 
+#include <QClipboard>
 #include <QDragEnterEvent>
 #include <QFileDialog>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QProgressBar>
+#include <QScreen>
+#include <QStyleOptionButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
+#include <QTextEdit>
 #include <QTimer>
 #include <QUrl>
 
@@ -113,6 +116,11 @@ struct Fixture {
   QWidget* widget(const Control& control) { return program.skin.widgetOf(control); }
   QLineEdit* edit(const TextBox& box) { return qobject_cast<QLineEdit*>(widget(box)); }
   void click(const Control& control) { QTest::mouseClick(widget(control), Qt::LeftButton); }
+  // Return or keypad Enter on the focused button presses it.
+  void press(const Control& control, Qt::Key key, Qt::KeyboardModifier keypad = Qt::NoModifier) {
+    widget(control)->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(widget(control), key, keypad);
+  }
   // Answers the message dialog with a click on `button`.
   DialogScript::Step press(const CommandButton& button) {
     return [this, &button](QDialog&) {
@@ -200,18 +208,21 @@ class DesktopProgramTest : public QObject {
     QCOMPARE(f.form.lblNumber.caption(), std::string("3"));
     QCOMPARE(f.mismatches(), 0);
 
-    int calls = 0, wrong = 0, unlocked = 0;
+    int calls = 0, wrong = 0, unlocked = 0, untitled = 0;
     std::vector<int> shown;
     f.pump.onEvents = [&](int) {
       ++calls;
       wrong += f.mismatches();
       shown.push_back(qobject_cast<QProgressBar*>(f.widget(f.form.proFile))->value());
+      // The title leads with the progress, for the desktop's task bar.
+      untitled += f.program.window.windowTitle() !=
+                  QString::number(shown.back()) + QStringLiteral("% Quellmark v1.0");
       // The names and the mode are locked; Cancel is there instead of Begin.
       unlocked +=
           f.widget(f.form.txtSource)->isEnabled() || f.widget(f.form.optJoin)->isEnabled() ||
           !f.widget(f.form.cmdCancel)->isVisible() || f.widget(f.form.cmdBegin)->isVisible();
     };
-    f.click(f.form.cmdBegin);
+    f.press(f.form.cmdBegin, Qt::Key_Return);
     f.pump.onEvents = nullptr;
 
     QCOMPARE(f.read("movie.001") + f.read("movie.002") + f.read("movie.003"), bytes);
@@ -219,6 +230,10 @@ class DesktopProgramTest : public QObject {
     QVERIFY(calls > 30);  // 31 blocks of 65,000 bytes, and a pause before each part
     QCOMPARE(wrong, 0);
     QCOMPARE(unlocked, 0);
+    QCOMPARE(untitled, 0);
+    // Over: the plain title, and the keyboard back on Begin.
+    QCOMPARE(f.program.window.windowTitle(), QStringLiteral("Quellmark v1.0"));
+    QCOMPARE(QApplication::focusWidget(), f.widget(f.form.cmdBegin));
     QVERIFY(std::is_sorted(shown.begin(), shown.end()) && shown.back() >= 90);
     QCOMPARE(f.script.shown, 0);
     QCOMPARE(f.mismatches(), 0);
@@ -226,24 +241,33 @@ class DesktopProgramTest : public QObject {
 
   void theMessageDialogAnswersThroughTheCode() {
     Fixture f;
+    QVERIFY(QTest::qWaitForWindowActive(&f.program.window));
     frmError& e = f.program.errorForm;
     const auto w = [&](const Control& c) { return f.program.display.dialog()->skin().widgetOf(c); };
-    // Escape and the frame's close button answer No to a question and Ok to a message.
+    const auto text = [&] { return qobject_cast<QTextEdit*>(w(e.Label1)); };
+    // Escape and the frame's close button answer No to a question and Ok to a message; Return
+    // presses the button that has the focus.
     const struct {
       int code;
-      char how;  // a click on Ok, Yes or No, Alt+Y, Escape, or the frame's close button
+      char how;  // a click on Ok, Yes or No, Alt+Y, Escape, the frame's close button, Return
       int left;
-    } cases[] = {{2, 'O', 0}, {4, 'N', 4}, {4, 'Y', 0}, {8, 'y', 8},
-                 {8, 'E', 0}, {4, 'E', 4}, {4, 'X', 4}, {7, 'X', 0}};
+    } cases[] = {{2, 'O', 0}, {4, 'N', 4}, {4, 'Y', 0}, {8, 'y', 8}, {8, 'E', 0}, {4, 'E', 4},
+                 {4, 'X', 4}, {7, 'X', 0}, {4, 'R', 0}, {8, 'R', 8}, {5, 'R', 0}};
     for (const auto& c : cases) {
       const bool question = c.code == 4 || c.code == 8;
       f.script.then([&](QDialog& d) {
         QCOMPARE(d.parentWidget(), &f.program.window);
-        QCOMPARE(qobject_cast<QLabel*>(w(e.Label1))->text(), toQString(MessageText(c.code, {})));
-        // Only the message's own buttons, the focus on the first of them.
+        QCOMPARE(text()->toPlainText(), toQString(MessageText(c.code, {})));
+        QCOMPARE(d.size(), pixelRect(e.client).size());
+        // Only the message's own buttons, the focus on the first of them, and shown.
         QCOMPARE(w(e.cmdOk)->isVisible(), !question);
         QCOMPARE(w(e.cmdNo)->isVisible(), question);
         QCOMPARE(d.focusWidget(), w(question ? e.cmdYes : e.cmdOk));
+        // The style draws the focus frame from the start, not only after a Tab.
+        QStyleOptionButton look;
+        look.initFrom(d.focusWidget());
+        QVERIFY(look.state.testFlag(QStyle::State_KeyboardFocusChange));
+        if (c.how == 'R') QTest::keyClick(d.focusWidget(), Qt::Key_Return);
         if (c.how == 'y') QTest::keyClick(&d, Qt::Key_Y, Qt::AltModifier);
         if (c.how == 'E') QTest::keyClick(&d, Qt::Key_Escape);
         if (c.how == 'X') d.close();
@@ -256,15 +280,23 @@ class DesktopProgramTest : public QObject {
       QCOMPARE(f.program.state.MessageCode, std::int16_t(c.left));
     }
 
-    // A failure naming a deep path gets the lines it needs, the button moving down below it.
+    // A failure naming a deep path widens the dialog up to nine tenths of the screen, then
+    // takes the lines it needs; no piece of the path runs off the edge, and Ctrl+C copies the
+    // message as it is.
+    const QString deep = "/home/someone/" + QString(900, 'x') + "/movie.003";
     f.program.state.MessageCode = 9;
-    for (int i = 0; i < 12; ++i)
-      f.program.state.MessageDetail += "could not write /home/someone/movie.003: disk full. ";
+    f.program.state.MessageDetail = "Could not write " + deep.toStdString() + ": disk full.";
     f.script.then([&](QDialog& d) {
-      auto* label = qobject_cast<QLabel*>(w(e.Label1));
-      QVERIFY(label->height() >= label->heightForWidth(label->width()));
-      QVERIFY(w(e.cmdOk)->y() >= label->geometry().bottom());
+      const int screen = d.screen()->availableGeometry().width();
+      QVERIFY(d.width() > pixelRect(e.client).width() && d.width() <= screen * 9 / 10);
+      QTextEdit* view = text();
+      QVERIFY(view->document()->idealWidth() <= view->viewport()->width());
+      QVERIFY(view->document()->size().height() <= view->viewport()->height());
+      QVERIFY(w(e.cmdOk)->y() >= view->geometry().bottom());
       QVERIFY(d.rect().contains(w(e.cmdOk)->geometry()));
+      QTest::keyClick(&d, Qt::Key_C, Qt::ControlModifier);
+      QCOMPARE(QGuiApplication::clipboard()->text(),
+               toQString(MessageText(9, f.program.state.MessageDetail)));
       f.press(e.cmdOk)(d);
     });
     f.program.display.ShowError();
@@ -360,16 +392,28 @@ class DesktopProgramTest : public QObject {
       dialog.selectFile(f.path("report.txt"));
       QTest::keyClick(dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit")), Qt::Key_Return);
     });
-    f.click(f.form.cmdSource);
+    f.press(f.form.cmdSource, Qt::Key_Return);
     QCOMPARE(f.edit(f.form.txtSource)->text(), f.path("report.txt"));
     QCOMPARE(f.edit(f.form.txtDest)->text(), f.path("report.qkd"));
     QCOMPARE(f.script.unexpected, 0);
 
-    f.click(f.form.cmdHelp);
-    QTextBrowser* help = f.program.help.window();
-    QVERIFY(help != nullptr && help->isVisible());
-    QVERIFY(help->toPlainText().contains(QStringLiteral("Splitting a file")));
-    f.click(f.form.cmdExit);
+    // The help fits four fifths of the screen, over the window; Escape and Ctrl+W close it.
+    f.program.window.move(f.program.window.screen()->availableGeometry().center() -
+                          f.program.window.rect().center());
+    for (const QKeyCombination keys : {QKeyCombination(Qt::Key_Escape), Qt::CTRL | Qt::Key_W}) {
+      f.press(f.form.cmdHelp, Qt::Key_Enter, Qt::KeypadModifier);
+      QTextBrowser* help = f.program.help.window();
+      QVERIFY(help != nullptr && help->isVisible());
+      QVERIFY(help->toPlainText().contains(QStringLiteral("Splitting a file")));
+      const QRect screen = help->screen()->availableGeometry();
+      QVERIFY(help->width() <= screen.width() * 4 / 5 && help->height() <= screen.height() * 4 / 5);
+      QVERIFY((help->frameGeometry().center() - f.program.window.frameGeometry().center())
+                  .manhattanLength() <= 4);
+      QVERIFY(QTest::qWaitForWindowActive(help));
+      QTest::keyClick(help, keys.key(), keys.keyboardModifiers());
+      QVERIFY(!help->isVisible());
+    }
+    f.press(f.form.cmdExit, Qt::Key_Return);
     QVERIFY(!f.program.window.isVisible());
   }
 

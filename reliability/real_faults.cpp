@@ -1,12 +1,12 @@
 // Faults the system really raises, not injected ones: a disk that fills up, a folder that cannot
 // be written, and inputs that vanish or shrink while a run reads them. Each run is held to the
-// rules of the fault matrix (tests/fakes/window_run.h).
+// rules of the fault matrix (reliability/window_run.h).
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 
 #include <cstring>
 
-#include "tests/fakes/window_run.h"
+#include "reliability/window_run.h"
 
 namespace qm::test {
 namespace {

@@ -1,13 +1,13 @@
 // Every split and join path of the window, and the loading of a data file, run once cleanly to
 // count its file-system calls, then once more for every call of every kind with that call
 // failing (with each errno that fits it), each run held to the rules of
-// tests/fakes/window_run.h. Prints the figures the reliability document quotes.
+// reliability/window_run.h. Prints the figures the reliability document quotes.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstring>
 
-#include "tests/fakes/window_run.h"
+#include "reliability/window_run.h"
 
 namespace qm::test {
 namespace {

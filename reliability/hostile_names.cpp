@@ -1,7 +1,7 @@
 // Names a user or a stranger may hand the program: blanks, punctuation that shells and cmd take
 // as commands, letters beyond ASCII, names of three and four characters, a path of 4,000 bytes,
 // relative paths and symbolic links. Each is split and joined back with "Delete Source Files"
-// ticked, each run held to the rules of the fault matrix (tests/fakes/window_run.h), so it must
+// ticked, each run held to the rules of the fault matrix (reliability/window_run.h), so it must
 // come back byte for byte under its own name with nothing else changed. Hostile data files must
 // be refused with message 9 and nothing written. scripts/wine_batch.sh runs the batch files of
 // such names under a real cmd.
@@ -10,7 +10,7 @@
 
 #include <cstdlib>
 
-#include "tests/fakes/window_run.h"
+#include "reliability/window_run.h"
 
 namespace qm::test {
 namespace {
