@@ -444,4 +444,8 @@ else
 fi
 took
 say ""
+# ---- checksums (bench/checksum.sh: its own table, on the same file system) --------------------
+say "What checksums cost ..."
+"$root/bench/checksum.sh" --size "$size_mib" --dir "$base" --cli "$cli"
+say ""
 say "Load after: $(cut -d' ' -f1-3 /proc/loadavg); $SECONDS s in all"

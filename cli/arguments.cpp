@@ -77,7 +77,7 @@ struct Grammar {
     app.footer(
         "While a split or join copies, a progress line is shown when standard error is a\n"
         "terminal. Ctrl-C cancels: the files begun are removed and message 7 is shown.\n\n"
-        "Exit status: 0 on success; the message's number (1 to 9) when one of the numbered\n"
+        "Exit status: 0 on success; the message's number (1 to 10) when one of the numbered\n"
         "messages ends the run, its text on standard error; 64 for a usage error.");
 
     auto* split = command("split", CliCommand::Split, into, "SOURCE",
@@ -93,6 +93,12 @@ struct Grammar {
     split->add_flag("--batch", into.batch,
                     "Also write NAME.bat, which rejoins the parts with "
                     "copy /b on a Windows machine without this program.");
+    split->add_flag("--script", into.script,
+                    "Also write NAME.sh, which checks and rejoins the parts with sh, "
+                    "sha256sum (or shasum) and cat on Linux or macOS.");
+    split->add_flag("--no-checksum", into.noChecksum,
+                    "Leave out NAME.sha256, the parts' checksums, which the join and NAME.sh "
+                    "otherwise check before they trust the parts.");
     split->add_flag("--delete-source", into.deleteSource,
                     "Delete SOURCE once the parts and the data file are safely written.");
     overwriting(split, "Replace the files of an existing set of that name (its data file, parts "
@@ -116,8 +122,12 @@ struct Grammar {
     overwriting(join, "Replace the destination if it exists.");
 
     command("info", CliCommand::Info, into, "DATAFILE",
-            "Print the file name and part count that DATAFILE holds, and for each part whether "
-            "it is present and how long it is.");
+            "Print the file name and part count that DATAFILE holds, whether the set carries "
+            "checksums (NAME.sha256), and for each part whether it is present and how long it "
+            "is.");
+    command("verify", CliCommand::Verify, into, "DATAFILE",
+            "Check every file of the set against NAME.sha256 without joining it: exit 0 when it "
+            "is complete and good, 3 when a part is missing, 10 when a file is damaged.");
   }
 
   CLI::App* command(const char* name, CliCommand which, CliArguments& into, const char* what,

@@ -9,7 +9,7 @@
 
 namespace qm {
 
-enum class CliCommand { Split, Count, Join, Info, Help, Version };
+enum class CliCommand { Split, Count, Join, Info, Verify, Help, Version };
 
 // Which of the six size options to select. The custom size keeps the number as text, because
 // the custom field reads it with its own rules (2.5 with "Kb" is 2,048 bytes, not 2,560).
@@ -30,6 +30,8 @@ struct CliArguments {
   SizeChoice size;
   std::optional<std::string> dest;
   bool batch = false;
+  bool script = false;        // split: --script
+  bool noChecksum = false;    // split: --no-checksum
   bool deleteSource = false;  // split: --delete-source; join: --delete-parts
   OverwriteAnswer overwrite = OverwriteAnswer::Ask;
 };

@@ -21,6 +21,7 @@
 #include "engine/part_names.h"
 #include "engine/shared_routines.h"
 #include "engine/split.h"
+#include "engine/verify.h"
 #include "platform/file_system.h"
 
 namespace qm {
@@ -196,6 +197,8 @@ int runSplit(FileSystem& fs, const CliArguments& args) {
   request.partSize = sizeInBytes(args.size);
   request.partCount = CountParts(s.state, s.fs, request.source, request.partSize);
   request.batchFile = args.batch;
+  request.shellScript = args.script;
+  request.checksums = !args.noChecksum;
   if (const int refusal = CheckBeforeRun(s.fs, request.source, request.dest, request.partCount)) {
     return refuse(s, refusal, nullptr);
   }
@@ -241,7 +244,9 @@ int runInfo(FileSystem& fs, const CliArguments& args) {
     std::fprintf(stderr, "%s\n", MessageText(kMsgFailure, e.what()).c_str());
     return 9;
   }
-  std::printf("File: %s\nParts: %d\n", contents.name.c_str(), contents.count);
+  const std::string sums = ChecksumFileName(path);
+  std::printf("File: %s\nParts: %d\nChecksums: %s\n", contents.name.c_str(), contents.count,
+              fs.Stat(sums).exists ? nameOf(sums).c_str() : "none (the set has no checksum file)");
   for (int i = 1; i <= contents.count; ++i) {
     const std::string part = PartName(path, i);
     const FileInfo info = fs.Stat(part);
@@ -253,6 +258,17 @@ int runInfo(FileSystem& fs, const CliArguments& args) {
     }
   }
   return 0;
+}
+
+int runVerify(FileSystem& fs, const CliArguments& args) {
+  try {
+    const SetReport report = VerifySet(fs, absolutePath(fs, args.path));
+    std::fputs(SetReportText(report).c_str(), stdout);
+    return report.status;
+  } catch (const FileError& e) {
+    std::fprintf(stderr, "%s\n", MessageText(kMsgFailure, e.what()).c_str());
+    return kMsgFailure;
+  }
 }
 
 int runCommand(int argc, char** argv, FileSystem& fs) {
@@ -278,6 +294,8 @@ int runCommand(int argc, char** argv, FileSystem& fs) {
       return runJoin(fs, args);
     case CliCommand::Info:
       return runInfo(fs, args);
+    case CliCommand::Verify:
+      return runVerify(fs, args);
   }
   return kUsageStatus;
 }

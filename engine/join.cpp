@@ -11,6 +11,7 @@
 
 #include "engine/messages.h"
 #include "engine/part_names.h"
+#include "engine/set_checksums.h"
 #include "engine/shared_routines.h"
 #include "platform/file_system.h"
 #include "platform/text.h"
@@ -99,6 +100,11 @@ class Joiner {
     state_.PartMissing = 0;
     FileSize(state_, fs_, messages_, dataFile_, count_);
     if (state_.PartMissing != 0) return false;
+    // A set that carries checksums is checked before it is trusted with anything.
+    if (std::string damage = checker_.Start(fs_, dataFile_, count_); !damage.empty()) {
+      messages_.Damaged(std::move(damage));
+      return false;
+    }
 
     state_.WorkFile = request_.dest;
     if (!OpenFolders()) return false;
@@ -190,6 +196,8 @@ class Joiner {
     const FileInfo info = fs_.Stat(dest);
     if (IsSameFile(dest, info, dataFile_)) return true;
     if (IsSameFile(dest, info, state_.PartStem + "bat")) return true;
+    if (IsSameFile(dest, info, ChecksumFileName(dataFile_))) return true;
+    if (IsSameFile(dest, info, ShellScriptName(dataFile_))) return true;
     for (std::int32_t i = 1; i <= count_; ++i) {
       if (IsSameFile(dest, info, PartName(dataFile_, i))) return true;
     }
@@ -206,7 +214,7 @@ class Joiner {
 
     for (state_.Counter = 1; state_.Counter <= count_; ++state_.Counter) {
       state_.PartFile = PartName(dataFile_, state_.Counter);
-      std::unique_ptr<File> part = fs_.OpenReadAt(*setFolder_, nameOf(state_.PartFile), Follow::No);
+      std::shared_ptr<File> part = fs_.OpenReadAt(*setFolder_, nameOf(state_.PartFile), Follow::No);
       // The part opened must be the one measured: one swapped since would join other bytes.
       const FileInfo info = part->Info();
       if (!info.Unchanged(measured_[static_cast<std::size_t>(state_.Counter - 1)])) {
@@ -215,6 +223,7 @@ class Joiner {
       }
       opened_.push_back(info);
       partsMode_ &= info.mode;
+      checker_.AddPart(state_.Counter, part);
       host_.ShowPart(state_.Counter);
       Pause(host_.pump(), 1);
       state_.JoinPartLength = static_cast<std::int64_t>(info.length);
@@ -235,15 +244,24 @@ class Joiner {
       if (!cancelled && ahead > 0 && part->Length() < static_cast<std::uint64_t>(ahead)) {
         throw FileError(state_.PartFile, "read", "it became shorter while it was being joined");
       }
-      part->Close();
+      // The checksums' thread may still be reading it; the last of the two to let go closes it.
+      if (checker_.active()) {
+        part.reset();
+      } else {
+        part->Close();
+      }
       if (cancelled) return false;
+      // A damaged part stops the join as soon as it is known.
+      damage_ = checker_.Damage();
+      if (!damage_.empty()) return false;
     }
     if (state_.TotalDone != state_.JoinTotalLength) {
       throw FileError(dataFile_, "join the set of",
                       "the parts held " + std::to_string(state_.TotalDone) + " bytes, not the " +
                           std::to_string(state_.JoinTotalLength) + " measured");
     }
-    return true;
+    damage_ = checker_.Finish();
+    return damage_.empty();
   }
 
   // One block of the current part; true when the user confirmed a cancel after it.
@@ -316,10 +334,13 @@ class Joiner {
       state_.PartFile = PartName(dataFile_, i);
       RemoveUnchanged(nameOf(state_.PartFile), opened_[static_cast<std::size_t>(i - 1)]);
     }
-    // The batch file is there only when the split was asked to write one.
-    state_.PartFile = state_.PartStem + "bat";
-    const FileInfo batch = fs_.StatAt(*setFolder_, nameOf(state_.PartFile));
-    if (batch.regular) RemoveUnchanged(nameOf(state_.PartFile), batch);
+    // The batch file, the checksum file and the script are there only when the split wrote them.
+    for (const std::string& extra :
+         {state_.PartStem + "bat", ChecksumFileName(dataFile_), ShellScriptName(dataFile_)}) {
+      state_.PartFile = extra;
+      const FileInfo info = fs_.StatAt(*setFolder_, nameOf(extra));
+      if (info.regular) RemoveUnchanged(nameOf(extra), info);
+    }
     if (!kept_.empty()) {
       failure_ = "\"" + dest +
                  "\" was joined and the set deleted, except what changed after it "
@@ -351,6 +372,7 @@ class Joiner {
       temp_.reset();
     }
     if (failure_) messages_.Failure(*failure_);
+    if (!damage_.empty()) messages_.Damaged(damage_);
     // Only a stop the user confirmed; a click that came too late to stop anything is no cancel.
     if (cancelled_) messages_.Show(kMsgCancelled);
     host_.ShowFileProgress(0);
@@ -409,6 +431,8 @@ class Joiner {
   std::vector<FileInfo> opened_;    // ... and as it was opened
   std::uint32_t partsMode_ = 0777;  // the bits every part has
   std::string kept_;                // the files of the set that changed and were not deleted
+  JoinChecker checker_;
+  std::string damage_;  // message 10's detail when a file of the set fails its checksum
 };
 
 }  // namespace

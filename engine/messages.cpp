@@ -28,6 +28,8 @@ std::string MessageText(int code, const std::string& detail) {
       return "Warning! You have pressed cancel! Do you wish to cancel this operation?";
     case 9:
       return "Error #009 : " + detail;
+    case 10:
+      return "Error #010 : " + detail;
     default:
       return {};
   }
@@ -44,13 +46,20 @@ void ShowFailure(JobState& state, ModalDisplay& display, std::string detail) {
 }
 
 void RunMessages::Show(int code) {
-  outcome_ = {code, code == kMsgFailure ? state_.MessageDetail : std::string()};
+  outcome_ = {code,
+              code == kMsgFailure || code == kMsgDamaged ? state_.MessageDetail : std::string()};
   ShowMessage(state_, display_, code);
 }
 
 void RunMessages::Failure(std::string detail) {
   outcome_ = {kMsgFailure, detail};
   ShowFailure(state_, display_, std::move(detail));
+}
+
+void RunMessages::Damaged(std::string detail) {
+  outcome_ = {kMsgDamaged, detail};
+  state_.MessageDetail = std::move(detail);
+  ShowMessage(state_, display_, kMsgDamaged);
 }
 
 bool RunMessages::CarryOn(int code) {

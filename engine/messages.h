@@ -19,8 +19,10 @@ inline constexpr int kMsgZeroSize = 6;
 inline constexpr int kMsgCancelled = 7;
 inline constexpr int kMsgConfirmCancel = 8;
 inline constexpr int kMsgFailure = 9;
+// A file of the set does not match its checksum, or the checksum file cannot vouch for the set.
+inline constexpr int kMsgDamaged = 10;
 
-// The exact text of message `code`; message 9 carries `detail`. Empty for an unknown code.
+// The exact text of message `code`; messages 9 and 10 carry `detail`. Empty for an unknown code.
 std::string MessageText(int code, const std::string& detail);
 inline bool IsQuestion(int code) {
   return code == kMsgOverwrite || code == kMsgConfirmCancel;
@@ -38,6 +40,8 @@ class RunMessages {
   RunMessages(JobState& state, ModalDisplay& display) : state_(state), display_(display) {}
   void Show(int code);
   void Failure(std::string detail);
+  // Message 10 with its detail.
+  void Damaged(std::string detail);
   // Asks message 4 or 8; true when the answer lets the run carry on (the dialog cleared the
   // code): Yes to "overwrite?", No to "cancel?".
   bool CarryOn(int code);

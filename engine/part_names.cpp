@@ -13,4 +13,16 @@ std::string BatchFileName(const std::string& dest) {
   return dropRightChars(dest, 3) + "bat";
 }
 
+std::string ChecksumFileName(const std::string& dest) {
+  return dropRightChars(dest, 3) + "sha256";
+}
+
+std::string ShellScriptName(const std::string& dest) {
+  return dropRightChars(dest, 3) + "sh";
+}
+
+std::string DataFileTitle(const std::string& sourceTitle) {
+  return dropRightChars(sourceTitle, 3) + "qkd";
+}
+
 }  // namespace qm

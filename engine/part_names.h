@@ -10,5 +10,12 @@ namespace qm {
 std::string PartName(const std::string& base, int number);
 // The batch file beside a data file: the destination without its last three characters + "bat".
 std::string BatchFileName(const std::string& dest);
+// The checksum file beside a data file: the destination without its last three characters +
+// "sha256".
+std::string ChecksumFileName(const std::string& dest);
+// The self-joining shell script: the destination without its last three characters + "sh".
+std::string ShellScriptName(const std::string& dest);
+// The data file named in a batch file: the title without its last three characters + "qkd".
+std::string DataFileTitle(const std::string& sourceTitle);
 
 }  // namespace qm

@@ -107,11 +107,14 @@ ReplacedSet ReadReplaced(FileSystem& fs, const std::string& dataFile) {
     const std::string text = head(batch);
     old.batchFile = text.starts_with("@echo off\r\n") && text.find(kBatchSignature) != text.npos;
   }
+  old.checksumFile = FileExists(fs, ChecksumFileName(dataFile));
+  const std::string script = ShellScriptName(dataFile);
+  old.shellScript = FileExists(fs, script) && head(script).starts_with("#!/bin/sh\n");
   return old;
 }
 
 std::string RemoveLeftovers(FileSystem& fs, const std::string& dataFile, const ReplacedSet& old,
-                            int count, bool batchWritten, const FileInfo& keep) {
+                            int count, const SetExtras& written, const FileInfo& keep) {
   std::string left;
   auto remove = [&](const std::string& path) {
     const FileInfo info = fs.Stat(path);
@@ -119,7 +122,9 @@ std::string RemoveLeftovers(FileSystem& fs, const std::string& dataFile, const R
   };
   for (int i = count + 1; i <= old.count; ++i)
     remove(PartName(dataFile, i));
-  if (old.batchFile && !batchWritten) remove(BatchFileName(dataFile));
+  if (old.batchFile && !written.batchFile) remove(BatchFileName(dataFile));
+  if (old.checksumFile && !written.checksumFile) remove(ChecksumFileName(dataFile));
+  if (old.shellScript && !written.shellScript) remove(ShellScriptName(dataFile));
   return left;
 }
 

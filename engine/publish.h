@@ -47,14 +47,23 @@ class NewSet {
 // Throws FileError when one cannot be read.
 struct ReplacedSet {
   int count = 0;
-  bool batchFile = false;  // a batch file of ours stands beside it
+  bool batchFile = false;     // a batch file of ours stands beside it
+  bool checksumFile = false;  // ... a checksum file
+  bool shellScript = false;   // ... a self-joining shell script of ours
+};
+// Which of the files beside the parts the new set has.
+struct SetExtras {
+  bool batchFile = false;
+  bool checksumFile = false;
+  bool shellScript = false;
 };
 ReplacedSet ReadReplaced(FileSystem& fs, const std::string& dataFile);
 
 // Removes what the replaced set leaves beside the new one of `count` parts: its parts past that
-// count, and its batch file unless the new set has one. `keep` (the source) is never touched.
+// count, and its batch file, checksum file and shell script unless the new set has its own: a
+// stale checksum file would call the new parts damaged. `keep` (the source) is never touched.
 // Returns "" or says what stayed.
 std::string RemoveLeftovers(FileSystem& fs, const std::string& dataFile, const ReplacedSet& old,
-                            int count, bool batchWritten, const FileInfo& keep);
+                            int count, const SetExtras& written, const FileInfo& keep);
 
 }  // namespace qm

@@ -18,7 +18,9 @@ struct SplitRequest {
   std::string sourceTitle;  // the name the data file records, without folder
   std::int64_t partSize = 0;
   std::int64_t partCount = 0;
-  bool batchFile = false;  // write the self-joining batch file as well
+  bool batchFile = false;    // write the self-joining batch file as well
+  bool shellScript = false;  // write the self-joining shell script (NAME.sh) as well
+  bool checksums = true;     // write NAME.sha256, which the join checks the parts against
 };
 
 // A join: the `partCount` parts of `dataFile` put back together into `dest`.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,7 +12,9 @@
 #include "engine/part_count.h"
 #include "engine/part_names.h"
 #include "engine/publish.h"
+#include "engine/set_checksums.h"
 #include "engine/shared_routines.h"
+#include "engine/shell_script.h"
 #include "platform/event_pump.h"
 #include "platform/file_system.h"
 #include "platform/text.h"
@@ -56,6 +59,7 @@ struct SplitRun {
   FileInfo sourceRead;                   // the source as it was opened
   ReplacedSet replaced;                  // the older set of that name, as its data file told
   std::int64_t partCopied = 0;           // bytes of the current part already copied
+  std::unique_ptr<SplitChecksums> sums;  // hashes the parts beside the copy, when asked to
 };
 
 // The end step, on every path: the window is ready for the next run.
@@ -200,6 +204,8 @@ bool Admissible(SplitRun& run) {
   if (request.batchFile) {
     ontoSource = ontoSource || isSameFile(fs, BatchFileName(dest), run.sourceInfo);
   }
+  ontoSource = ontoSource || isSameFile(fs, ChecksumFileName(dest), run.sourceInfo) ||
+               (request.shellScript && isSameFile(fs, ShellScriptName(dest), run.sourceInfo));
   if (ontoSource) {
     run.messages.Show(kMsgNeedFiles);
     return false;
@@ -316,7 +322,7 @@ bool CopyParts(SplitRun& run) {
   const std::string& dest = run.request.dest;
   state.CleanupNumber = 0;
 
-  auto source = fs.OpenRead(run.source);
+  std::shared_ptr<File> source = fs.OpenRead(run.source);
   // The file opened must be the one measured; the split copies exactly what it measured.
   run.sourceRead = source->Info();
   if (run.sourceRead.device != run.sourceInfo.device ||
@@ -328,6 +334,7 @@ bool CopyParts(SplitRun& run) {
   host.ShowPart(0);
   state.TotalDone = 0;
   const std::int16_t parts = run.parts;
+  if (run.request.checksums) run.sums = std::make_unique<SplitChecksums>();
 
   bool cancelled = false;
   for (state.PartNumber = 1; state.PartNumber <= parts && !cancelled; ++state.PartNumber) {
@@ -347,6 +354,11 @@ bool CopyParts(SplitRun& run) {
       // The last part takes the rest of the source.
       state.BlocksPerPart = static_cast<std::int32_t>(state.PartLength / state.BlockSize);
       state.PartLength = state.SourceLength - state.TotalDone;
+    }
+    if (run.sums) {
+      const std::int64_t length = std::min(state.PartLength, state.SourceLength - state.TotalDone);
+      run.sums->AddPart(source, static_cast<std::uint64_t>(state.TotalDone),
+                        static_cast<std::uint64_t>(std::max<std::int64_t>(0, length)));
     }
     const std::int32_t blocks = state.BlocksPerPart;
     const std::int64_t partStart = state.TotalDone;
@@ -370,7 +382,12 @@ bool CopyParts(SplitRun& run) {
     }
     if (!cancelled) run.set.Complete();
   }
-  source->Close();
+  // The checksums' thread may still be reading it; the last of the two to let go closes it.
+  if (run.sums) {
+    source.reset();
+  } else {
+    source->Close();
+  }
   return !cancelled;
 }
 
@@ -388,10 +405,11 @@ void CleanUpCancel(SplitRun& run) {
 }
 
 // Writes one more file of the set from `text`.
-void WriteWhole(SplitRun& run, const std::string& path, const std::string& text) {
+void WriteWhole(SplitRun& run, const std::string& path, const std::string& text,
+                std::optional<std::uint32_t> mode = std::nullopt) {
   run.state.WorkFile = path;
   File& file = run.set.Begin(path);
-  file.SetMode(run.sourceRead.mode & ~run.fs.Umask());
+  file.SetMode(mode.value_or(run.sourceRead.mode) & ~run.fs.Umask());
   file.Write(text.data(), text.size());
   run.set.Complete();
 }
@@ -402,10 +420,18 @@ void Finish(SplitRun& run) {
   const SplitRequest& request = run.request;
   const std::string& dest = request.dest;
   try {
-    WriteWhole(run, dest, DataFileText(request.sourceTitle, run.parts));
+    const std::string dataText = DataFileText(request.sourceTitle, run.parts);
+    WriteWhole(run, dest, dataText);
+    if (run.sums) WriteWhole(run, ChecksumFileName(dest), run.sums->Text(dest, dataText));
     if (request.batchFile) {
       WriteWhole(run, BatchFileName(dest),
                  BatchFileText(request.sourceTitle, nameOf(dest), run.parts));
+    }
+    if (request.shellScript) {
+      // Runnable by whoever may read it, as "./NAME.sh" too.
+      const std::uint32_t mode = run.sourceRead.mode | ((run.sourceRead.mode & 0444) >> 2);
+      WriteWhole(run, ShellScriptName(dest),
+                 ShellScriptText({request.sourceTitle, nameOf(dest), run.parts}), mode);
     }
     run.set.Publish(dest);
   } catch (const FileError& error) {
@@ -423,8 +449,9 @@ void Finish(SplitRun& run) {
                          (deleteSource ? ", but the source was not deleted." : "."));
     return;
   }
-  const std::string leftovers =
-      RemoveLeftovers(run.fs, dest, run.replaced, run.parts, request.batchFile, run.sourceInfo);
+  const std::string leftovers = RemoveLeftovers(
+      run.fs, dest, run.replaced, run.parts,
+      {request.batchFile, run.sums != nullptr, request.shellScript}, run.sourceInfo);
   std::string trouble;
   if (deleteSource) {
     try {

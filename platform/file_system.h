@@ -64,6 +64,9 @@ class File {
   virtual const std::string& path() const = 0;
   // Reads up to `n` bytes at the current position; fewer only at the end of the file.
   virtual std::size_t Read(void* buffer, std::size_t n) = 0;
+  // Reads up to `n` bytes from `offset` without moving the current position, so another thread
+  // may read a file while this one copies it; fewer only at the end of the file.
+  virtual std::size_t ReadAt(void* buffer, std::size_t n, std::uint64_t offset) = 0;
   // Writes all `n` bytes at the current position.
   virtual void Write(const void* data, std::size_t n) = 0;
   virtual std::uint64_t Length() = 0;
@@ -85,6 +88,8 @@ class FileSystem {
   virtual std::unique_ptr<File> OpenRead(const std::string& path) = 0;
   // Creates the file, or empties an existing one, for writing.
   virtual std::unique_ptr<File> Create(const std::string& path) = 0;
+  // The same for a script that is to be run: executable by whom the umask allows.
+  virtual std::unique_ptr<File> CreateExecutable(const std::string& path) { return Create(path); }
   virtual void Remove(const std::string& path) = 0;
   // Replaces `to` in one atomic step.
   virtual void Rename(const std::string& from, const std::string& to) = 0;

@@ -96,6 +96,21 @@ class PosixFile : public File {
     return done;
   }
 
+  std::size_t ReadAt(void* buffer, std::size_t n, std::uint64_t offset) override {
+    auto* out = static_cast<char*>(buffer);
+    std::size_t done = 0;
+    while (done < n) {
+      const ssize_t got = ::pread(fd_, out + done, n - done, static_cast<off_t>(offset + done));
+      if (got < 0) {
+        if (errno == EINTR) continue;
+        fail(path_, "read", errno);
+      }
+      if (got == 0) break;
+      done += static_cast<std::size_t>(got);
+    }
+    return done;
+  }
+
   void Write(const void* data, std::size_t n) override {
     const auto* in = static_cast<const char*>(data);
     std::size_t done = 0;
@@ -322,6 +337,10 @@ std::unique_ptr<File> PosixFileSystem::OpenRead(const std::string& path) {
 
 std::unique_ptr<File> PosixFileSystem::Create(const std::string& path) {
   return createFile(AT_FDCWD, path, path, 0666, umask_);
+}
+
+std::unique_ptr<File> PosixFileSystem::CreateExecutable(const std::string& path) {
+  return createFile(AT_FDCWD, path, path, 0777, umask_);
 }
 
 void PosixFileSystem::Remove(const std::string& path) {

@@ -19,6 +19,7 @@ class PosixFileSystem : public FileSystem {
   FileInfo Stat(const std::string& path) override;
   std::unique_ptr<File> OpenRead(const std::string& path) override;
   std::unique_ptr<File> Create(const std::string& path) override;
+  std::unique_ptr<File> CreateExecutable(const std::string& path) override;
   void Remove(const std::string& path) override;
   void Rename(const std::string& from, const std::string& to) override;
   std::uint64_t Copy(File& from, File& to, std::uint64_t n) override;

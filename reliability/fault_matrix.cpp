@@ -18,7 +18,7 @@ using testing::PrintToString;
 // clang-format off
 const std::vector<std::pair<Op, std::vector<int>>> kFaults = {
     {Op::OpenRead, {ENOENT, EACCES, EIO}}, {Op::Create, {ENOSPC, EACCES, ENOENT, EIO}},
-    {Op::Read, {EIO}}, {Op::Write, {ENOSPC, EIO}}, {Op::Copy, {ENOSPC, EIO}}, {Op::Length, {EIO}},
+    {Op::Read, {EIO}}, {Op::ReadAt, {EIO}}, {Op::Write, {ENOSPC, EIO}}, {Op::Copy, {ENOSPC, EIO}}, {Op::Length, {EIO}},
     {Op::Flush, {EIO, ENOSPC}}, {Op::Close, {EIO, ENOSPC}}, {Op::Remove, {EACCES, ENOENT, EIO}},
     {Op::Rename, {EACCES, ENOSPC, EIO}}, {Op::CreateTemporary, {ENOSPC, EACCES, ENOENT, EIO}},
     {Op::Publish, {EACCES, ENOSPC, EIO}}, {Op::SyncFolder, {EIO}}};

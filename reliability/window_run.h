@@ -11,8 +11,10 @@
 #include <optional>
 
 #include "engine/batch_file.h"
+#include "engine/checksum.h"
 #include "engine/messages.h"
 #include "engine/part_names.h"
+#include "engine/shell_script.h"
 #include "tests/fakes/window_fixture.h"
 
 namespace qm::test {
@@ -59,6 +61,9 @@ class Witness : public FileSystem {
     std::size_t Read(void* b, std::size_t n) override {
       return w.guard(true, *f, &File::Read, b, n);
     }
+    std::size_t ReadAt(void* b, std::size_t n, std::uint64_t at) override {
+      return w.guard(true, *f, &File::ReadAt, b, n, at);
+    }
     void Write(const void* d, std::size_t n) override { w.guard(true, *f, &File::Write, d, n); }
     std::uint64_t Length() override { return w.guard(true, *f, &File::Length); }
     void Flush() override { w.guard(true, *f, &File::Flush); }
@@ -80,6 +85,7 @@ class Witness : public FileSystem {
   FileInfo Stat(S p) override { return fs_.Stat(p); }
   Ptr OpenRead(S p) override { return wrap(guard(false, fs_, &FS::OpenRead, p)); }
   Ptr Create(S p) override { return wrap(guard(false, fs_, &FS::Create, p)); }
+  Ptr CreateExecutable(S p) override { return wrap(guard(false, fs_, &FS::CreateExecutable, p)); }
   Ptr CreateTemporary(S p) override { return wrap(guard(false, fs_, &FS::CreateTemporary, p)); }
   void Remove(S p) override { guard(false, fs_, &FS::Remove, p); }
   void Rename(S a, S b) override { guard(false, fs_, &FS::Rename, a, b); }
@@ -159,6 +165,16 @@ struct WindowRun {
 
   std::string piece(int i) const { return bytes.substr((i - 1) * part, part); }
   std::string dataText() const { return nameOf(whole) + "\r\n3\r\n"; }
+  std::string sumsText() const {
+    std::vector<ChecksumEntry> sums;
+    for (int i = 1; i <= 3; ++i)
+      sums.push_back({nameOf(PartName(stem + "qkd", i)), Sha256Of(piece(i))});
+    sums.push_back({nameOf(stem + "qkd"), Sha256Of(dataText())});
+    return ChecksumFileText(sums);
+  }
+  std::string scriptText() const {
+    return ShellScriptText({nameOf(whole), nameOf(stem + "qkd"), 3});
+  }
   void put(const std::string& name, const std::string& text) const {
     std::filesystem::create_directories(std::filesystem::path(root + name).parent_path());
     std::ofstream(root + name, std::ios::binary) << text;

@@ -3,7 +3,8 @@
 # everything is there already.
 set -euo pipefail
 packages=(
-  cmake ninja-build g++ clang libclang-rt-14-dev clang-format clang-tidy libgtest-dev
+  cmake ninja-build g++ clang libclang-rt-14-dev clang-format clang-tidy libgtest-dev libssl-dev
+  dash busybox shellcheck
   qt6-base-dev libgl-dev libcli11-dev
   xvfb xauth xdotool x11-utils imagemagick
   dbus-bin dbus-daemon at-spi2-core python3-pyatspi

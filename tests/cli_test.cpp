@@ -82,23 +82,31 @@ class Cli : public ::testing::Test {
 TEST_F(Cli, SplitsTheExampleAndJoinsItBackByteForByte) {
   const std::string source = JobFixture::pattern(2000000);
   write("movie.avi", source);
-  Result r = run({"split", "movie.avi", "--batch"});  // relative: read in the current folder
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.err, "");  // no progress line off a terminal
-  EXPECT_EQ(contents().size(), 6u);
-  EXPECT_EQ(fs::file_size(at("movie.001")), 737280u);
-  EXPECT_EQ(fs::file_size(at("movie.002")), 737280u);
-  EXPECT_EQ(fs::file_size(at("movie.003")), 525440u);
-  EXPECT_EQ(read("movie.qkd"), "movie.avi\r\n3\r\n");
-  const std::string batch = read("movie.bat");
-  EXPECT_EQ(std::count(batch.begin(), batch.end(), '\n'), 62);
-
-  // Another size and data file, the source deleted; joined back beside the data file.
+  Result r = run({"split", "movie.avi", "--batch", "--script"});
+  EXPECT_EQ(std::tuple(r.status, r.err), std::tuple(0, ""));  // no progress line off a terminal
+  EXPECT_EQ(contents().size(), 8u);  // the source, 3 parts, .qkd, .sha256, .bat and .sh
+  const std::string in = "cd '" + at("") + "' && ";
+  EXPECT_EQ(std::system((in + "sha256sum --strict --quiet -c movie.sha256").c_str()), 0);
   fs::create_directory(at("disks"));
-  r = run({"split", "movie.avi", "--size", "1m", "--dest", "disks/film.qkd", "--delete-source"});
+  r = run({"split", "movie.avi", "--size", "1m", "--dest", "disks/film.qkd", "--delete-source",
+           "--script"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(fs::file_size(at("disks/film.001")), 1048576u);
   EXPECT_FALSE(fs::exists(at("movie.avi")));
+  // One byte flipped in a part: the join, verify and the script refuse, and write nothing.
+  const std::string good = read("disks/film.002");
+  write("disks/film.002", good.substr(0, 9) + char(good[9] ^ 1) + good.substr(10));
+  const auto before = contents("disks/");
+  r = run({"join", at("disks/film.qkd"), "--dest", at("disks/x.avi")});
+  EXPECT_EQ(r.status, 10);
+  EXPECT_NE(r.err.find("Error #010 : \"" + at("disks/film.002") + "\" is damaged"),
+            std::string::npos)
+      << r.err;
+  EXPECT_EQ(run({"verify", at("disks/film.qkd")}).status, 10);
+  EXPECT_NE(std::system((in + "cd disks && sh film.sh </dev/null >/dev/null 2>&1").c_str()), 0);
+  EXPECT_TRUE(contents("disks/") == before);
+  write("disks/film.002", good);
+  EXPECT_EQ(run({"verify", at("disks/film.qkd")}).status, 0);
   r = run({"join", at("disks/film.qkd"), "--delete-parts"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(contents("disks/") == (std::map<std::string, std::string>{{"movie.avi", source}}));
@@ -126,7 +134,8 @@ TEST_F(Cli, CountsInfoAndRefusalsPrintTheirAnswerAndTouchNothing) {
       {{"count", "data.bin", "--size", "2.5kb"}, 0, "98"},  // 2.5 rounds to 2: 2,048 bytes
       {{"info", "lost.qkd"},
        0,
-       "File: lost.bin\nParts: 2\n  lost.001  present  1 bytes\n  lost.002  missing"},
+       "File: lost.bin\nParts: 2\nChecksums: none (the set has no checksum file)\n"
+       "  lost.001  present  1 bytes\n  lost.002  missing"},
       {{"split", "small.txt"}, 1, nullptr},
       {{"split", "absent.txt"}, 2, nullptr},
       {{"join", "lost.qkd", "--delete-parts"}, 3, nullptr},

@@ -23,7 +23,7 @@ TEST(MessageDialog, EveryAnswerLeavesItsCodeAndTheNextMessageStartsClean) {
       {4, &frmError::cmdNo, 4}, {3, &frmError::cmdOk, 0},  {4, nullptr, 4},
       {5, nullptr, 0},          {8, &frmError::cmdYes, 8}, {6, &frmError::cmdOk, 0},
       {8, &frmError::cmdNo, 0}, {7, nullptr, 0},           {8, nullptr, 0},
-      {9, &frmError::cmdOk, 0}, {9, nullptr, 0},
+      {9, &frmError::cmdOk, 0}, {9, nullptr, 0},           {10, &frmError::cmdOk, 0},
   };
   for (const auto& [code, button, left] : cases) {
     SCOPED_TRACE(testing::Message() << code << (button ? "" : " closed"));

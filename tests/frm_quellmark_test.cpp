@@ -101,6 +101,13 @@ TEST_F(MainWindow, LoadSourceChoosesTheModeDestinationAndCount) {
     EXPECT_EQ(form.txtDest.text(), path(dest));
     EXPECT_EQ(form.lblNumber.caption(), shown);
   }
+  // The title tells a set that can be checked (its checksum file beside it) from one that cannot.
+  writeFile("MOVIE.sha256", "");
+  for (const auto& [name, checked] :
+       {std::pair{"MOVIE.QKD", true}, {"movie.qkd", false}, {"report.txt", false}}) {
+    form.LoadSource(path(name));
+    EXPECT_EQ(form.caption().ends_with("a set with checksums"), checked) << name;
+  }
   // A size picked in Join mode for the next drop leaves the data file's count.
   form.chkAutoStart.setValue(1);
   form.LoadSource(path("movie.qkd"));

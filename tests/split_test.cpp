@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "engine/batch_file.h"
+#include "engine/checksum.h"
 #include "engine/join.h"
 #include "engine/part_count.h"
 #include "engine/part_names.h"
@@ -17,14 +18,19 @@ using test::JobFixture;
 using test::Op;
 using Files = std::map<std::string, std::string>;
 
-// The folder after a split of `bytes` at `size`: the source, the parts, the data file, and the
-// batch file when asked for.
+// The folder after a split of `bytes` at `size`: the source, the parts, the data file, their
+// checksums, and the batch file when asked for.
 Files CompleteSet(const std::string& bytes, std::size_t size, bool batch = false,
                   const std::string& title = "movie.avi", const std::string& stem = "movie.") {
   const int n = static_cast<int>((bytes.size() + size - 1) / size);
   Files files = {{title, bytes}, {stem + "qkd", title + "\r\n" + std::to_string(n) + "\r\n"}};
-  for (int i = 1; i <= n; ++i)
+  std::vector<ChecksumEntry> sums;
+  for (int i = 1; i <= n; ++i) {
     files[PartName(stem + "qkd", i)] = bytes.substr((i - 1) * size, size);
+    sums.push_back({PartName(stem + "qkd", i), Sha256Of(files[PartName(stem + "qkd", i)])});
+  }
+  sums.push_back({stem + "qkd", Sha256Of(files[stem + "qkd"])});
+  files[stem + "sha256"] = ChecksumFileText(sums);
   if (batch) files[stem + "bat"] = BatchFileText(title, stem + "qkd", n);
   return files;
 }
@@ -93,8 +99,8 @@ TEST(Split, CutsEachPartIntoBlocksWithTheRemainderInItsLastBlock) {
     Files expected = CompleteSet(bytes, c.size, c.batchAndDelete, c.title, stem);
     if (c.batchAndDelete) expected.erase(c.title);
     EXPECT_EQ(f.snapshot(), expected);
-    // Before the set took its names, all of it was forced to the disk.
-    EXPECT_EQ(f.fs.calls(Op::Flush), static_cast<int>(c.parts.size()) + 1 + c.batchAndDelete);
+    // Before the set took its names, all of it (the checksum file too) was forced to the disk.
+    EXPECT_EQ(f.fs.calls(Op::Flush), static_cast<int>(c.parts.size()) + 2 + c.batchAndDelete);
     EXPECT_EQ(f.fs.calls(Op::CopyAhead), static_cast<int>(c.parts.size()));
     f.expectIdle();  // BlockSize is 65,000 again
   }

@@ -41,7 +41,7 @@ void frmError::Form_Load() {
     cmdYes.setVisible(true);
     cmdNo.setVisible(true);
     moveFocus(&cmdYes);
-  } else if (code >= 1 && code <= 9) {
+  } else if (code >= 1 && code <= kMsgDamaged) {
     cmdOk.setVisible(true);
     moveFocus(&cmdOk);
   }

@@ -9,6 +9,7 @@
 #include "engine/messages.h"
 #include "engine/numbers.h"
 #include "engine/part_count.h"
+#include "engine/part_names.h"
 #include "engine/shared_routines.h"
 #include "engine/split.h"
 #include "platform/file_system.h"
@@ -16,6 +17,8 @@
 
 namespace qm {
 namespace {
+
+constexpr const char* kWindowTitle = "Quellmark v1.0";
 
 constexpr const char* kDataFilter = "Quellmark Data Files (*.qkd)|*.qkd|All Files (*.*)|*.*";
 constexpr const char* kAllFilter = "All Files (*.*)|*.*";
@@ -118,7 +121,7 @@ frmQuellmark::frmQuellmark(JobState& state, Services& services, FileDialog& dial
       help_(help),
       runDisplay_(services.display, state),
       runControls_(*this) {
-  setCaption("Quellmark v1.0");
+  setCaption(kWindowTitle);
   client = {0, 0, 6405, 3765};
 
   place(fraMain, nullptr, {0, 0, 6375, 3735}, 0);
@@ -513,6 +516,8 @@ void frmQuellmark::LoadSource(const std::string& given) {
   state_.SourceTitle = nameOf(path);
   const std::string folder = folderOf(path);
 
+  // The title says whether a loaded set can be checked: its checksum file is beside it.
+  setCaption(kWindowTitle);
   if (IsDataFileName(path)) {
     optJoin.setValue(true);
     DataFileContents contents;
@@ -530,6 +535,9 @@ void frmQuellmark::LoadSource(const std::string& given) {
     state_.PartCountRead = static_cast<std::int16_t>(contents.count);
     txtDest.setText(folder + state_.WorkFile);
     showPartCount(state_.PartCountRead);
+    if (FileExists(services_.fs, ChecksumFileName(path))) {
+      setCaption(std::string(kWindowTitle) + " - a set with checksums");
+    }
     dialogFolder_ = folder;
     txtSource.setText(path);
     return;
@@ -552,8 +560,11 @@ bool frmQuellmark::CheckBeforeRun() {
 }
 
 SplitRequest frmQuellmark::splitRequest() const {
-  return {txtSource.text(), txtDest.text(), state_.SourceTitle,
-          state_.SplitSize, partCount_,     chkSelfJoin.value() == 1};
+  // "Create self joining batch file" writes a script for each kind of receiver: NAME.bat for
+  // Windows and NAME.sh for Linux and macOS.
+  const bool selfJoin = chkSelfJoin.value() == 1;
+  return {txtSource.text(), txtDest.text(), state_.SourceTitle, state_.SplitSize, partCount_,
+          selfJoin,         selfJoin};
 }
 
 JoinRequest frmQuellmark::joinRequest() const {

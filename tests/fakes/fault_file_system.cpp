@@ -10,6 +10,7 @@ namespace {
 // clang-format off
 constexpr std::pair<const char*, const char*> kOps[] = {
     {"stat", "use"}, {"open", "open for reading"}, {"create", "create"}, {"read", "read"},
+    {"read-at", "read"},
     {"write", "write"}, {"copy", "write"}, {"copy-ahead", "write"}, {"length", "measure"}, {"flush", "flush to disk"},
     {"close", "close"}, {"remove", "delete"}, {"rename", "rename"},
     {"create-temporary", "create a temporary file in"}, {"publish", "rename"},
@@ -24,6 +25,10 @@ class FaultFile : public File {
   std::size_t Read(void* buffer, std::size_t n) override {
     fs_.hit(Op::Read, path());
     return inner_->Read(buffer, n);
+  }
+  std::size_t ReadAt(void* buffer, std::size_t n, std::uint64_t offset) override {
+    fs_.hit(Op::ReadAt, path());
+    return inner_->ReadAt(buffer, n, offset);
   }
   void Write(const void* data, std::size_t n) override {
     fs_.hit(Op::Write, path());
@@ -92,6 +97,11 @@ std::unique_ptr<File> FaultFileSystem::OpenRead(const std::string& path) {
 std::unique_ptr<File> FaultFileSystem::Create(const std::string& path) {
   hit(Op::Create, path);
   return std::make_unique<FaultFile>(*this, inner_.Create(path));
+}
+
+std::unique_ptr<File> FaultFileSystem::CreateExecutable(const std::string& path) {
+  hit(Op::Create, path);
+  return std::make_unique<FaultFile>(*this, inner_.CreateExecutable(path));
 }
 
 void FaultFileSystem::Remove(const std::string& path) {

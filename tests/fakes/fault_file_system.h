@@ -1,8 +1,11 @@
 // A file system that passes every call to a real one, counts the calls by kind, and fails a
 // chosen call with a chosen errno, so tests can see what a fault at any step leaves behind.
+// Checksums read files on a thread of their own, so the counts are atomic; arm it only while
+// no run is going on.
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <functional>
 #include <string>
 
@@ -11,8 +14,8 @@
 namespace qm::test {
 
 // clang-format off
-enum class Op { Stat, OpenRead, Create, Read, Write, Copy, CopyAhead, Length, Flush, Close, Remove,
-                Rename, CreateTemporary, Publish, SyncFolder, OpenFolder, Count_ };
+enum class Op { Stat, OpenRead, Create, Read, ReadAt, Write, Copy, CopyAhead, Length, Flush, Close,
+                Remove, Rename, CreateTemporary, Publish, SyncFolder, OpenFolder, Count_ };
 // clang-format on
 
 const char* opName(Op op);
@@ -37,7 +40,8 @@ class FaultFileSystem : public FileSystem {
   int calls(Op op) const { return counts_[static_cast<int>(op)]; }
   bool fired() const { return fired_; }
   void reset() {
-    counts_.fill(0);
+    for (auto& count : counts_)
+      count = 0;
     fired_ = false;
     failNth_ = 0;
     pathFragment_.clear();
@@ -53,6 +57,7 @@ class FaultFileSystem : public FileSystem {
   FileInfo Stat(const std::string& path) override;
   std::unique_ptr<File> OpenRead(const std::string& path) override;
   std::unique_ptr<File> Create(const std::string& path) override;
+  std::unique_ptr<File> CreateExecutable(const std::string& path) override;
   void Remove(const std::string& path) override;
   void Rename(const std::string& from, const std::string& to) override;
   std::uint64_t Copy(File& from, File& to, std::uint64_t n) override;
@@ -90,14 +95,14 @@ class FaultFileSystem : public FileSystem {
   bool chosen(Op op, const std::string& path);
 
   FileSystem& inner_;
-  std::array<int, static_cast<int>(Op::Count_)> counts_{};
+  std::array<std::atomic<int>, static_cast<int>(Op::Count_)> counts_{};
   Op failOp_ = Op::Count_;
   int failNth_ = 0;
   int failError_ = 0;
   Op pathOp_ = Op::Count_;
   std::string pathFragment_;
   int pathError_ = 0;
-  bool fired_ = false;
+  std::atomic<bool> fired_ = false;
 };
 
 }  // namespace qm::test
