@@ -53,7 +53,7 @@ std::optional<FileDialogResult> QtFileDialog::show(const FileDialogRequest& requ
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   const QStringList chosen = dialog.selectedFiles();
   if (chosen.isEmpty() || chosen.first().isEmpty()) return std::nullopt;
-  const QString path = chosen.first();
+  const QString& path = chosen.first();
   return FileDialogResult{QFile::encodeName(path).toStdString(),
                           QFile::encodeName(QFileInfo(path).fileName()).toStdString()};
 }

@@ -5,6 +5,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
 
+echo "== test lines against code lines"
+./scripts/test_ratio.sh
+
 echo "== release build and tests"
 ./scripts/build.sh release
 (cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)")
