@@ -15,7 +15,7 @@ count() {
     END { print n + 0 }' "$@" /dev/null
 }
 
-mapfile -t code < <(git ls-files -co --exclude-standard -- app cli desktop engine platform shell window | sort -u |
+mapfile -t code < <(git ls-files -co --exclude-standard -- app cli desktop engine platform shell window | sort -u | grep -v '^desktop/bench/' |
   grep -E '\.(cpp|h|in)$' | while read -r f; do [ -e "$f" ] && echo "$f"; done)
 mapfile -t tests < <(git ls-files -co --exclude-standard -- tests scripts/test.d | sort -u |
   while read -r f; do [ -e "$f" ] && echo "$f"; done | grep -vE '\.(png|svg|bin|jpg)$')
