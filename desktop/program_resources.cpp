@@ -49,10 +49,8 @@ QIcon ProgramIcon() {
   return icon;
 }
 
-// The application takes the style over and deletes it when it ends, which the analyser cannot
-// see through Qt's ownership.
-// NOLINTBEGIN(clang-analyzer-cplusplus.NewDeleteLeaks)
 void UseProgramLook() {
+  // The application takes the style over and deletes it when it ends.
   QApplication::setStyle(new ProgramStyle);
   // DejaVu Sans comes with every desktop's font set-up; its condensed face (or Qt's narrowing
   // of the plain one, where the face is missing) fits the captions into the layout. Pixels,
@@ -62,6 +60,5 @@ void UseProgramLook() {
   font.setPixelSize(10);
   QApplication::setFont(font);
 }
-// NOLINTEND(clang-analyzer-cplusplus.NewDeleteLeaks)
 
 }  // namespace qm
