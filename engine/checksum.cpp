@@ -11,8 +11,8 @@ namespace {
 
 // A checksum file lists at most 999 parts and a data file; anything this long is something else,
 // and is refused without being read whole.
-constexpr std::uint64_t kMaxChecksumFileBytes = 4 * 1024 * 1024;
-constexpr std::size_t kHashChunk = 1024 * 1024;
+constexpr std::uint64_t kMaxChecksumFileBytes = std::uint64_t{4} * 1024 * 1024;
+constexpr std::size_t kHashChunk = std::size_t{1024} * 1024;
 
 [[noreturn]] void invalid(const std::string& what) {
   throw std::invalid_argument(what);
