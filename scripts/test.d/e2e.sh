@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # End to end, under a virtual X display: starts the real quellmark, types a source path into the
 # source field, presses Tab and Alt+B, checks the parts and the data file on disk, reads the
-# window through AT-SPI as a screen reader would, and takes the screenshot in docs/; then joins
-# the parts again from the keyboard, leaves with Alt+X, and takes the screenshot at scale 2 from
-# a second start with the file on its command line.
+# window through AT-SPI as a screen reader would, and takes the screenshot in docs/; then leaves
+# with Alt+X, and takes the screenshot at scale 2 from a second start with the file on its
+# command line.
 #
 #   scripts/test.d/e2e.sh            # uses build/desktop/quellmark
 #   QM_BUILD=build-qt scripts/test.d/e2e.sh
@@ -15,10 +15,9 @@ program="$root/${QM_BUILD:-build}/desktop/quellmark"
 
 work=${QM_E2E_DIR:-/tmp/quellmark-e2e}
 rm -rf "$work"
-mkdir -p "$work/videos" "$work/shots"
-trap 'rm -rf "$work"' EXIT
 # Every start registers the file type for the user; keep that out of the real home folder.
-mkdir -p "$work/home"
+mkdir -p "$work/videos" "$work/shots" "$work/home"
+trap 'rm -rf "$work"' EXIT
 export HOME="$work/home"
 unset XDG_DATA_HOME XDG_CONFIG_HOME
 head -c 3500000 /dev/urandom >"$work/videos/holiday.avi"
@@ -55,32 +54,12 @@ xdotool type --delay 10 "$dir/holiday.avi"
 xdotool key Tab
 sleep 0.3
 xdotool key alt+b
-for _ in $(seq 200); do
-  [ -s "$dir/holiday.qkd" ] && break
-  sleep 0.1
-done
+timeout 20 bash -c 'until [ -s "$1" ]; do sleep 0.1; done' wait "$dir/holiday.qkd" || true
 sleep 1  # the run's end step, and a repaint
 /usr/bin/python3 "$check" Begin
 shoot screenshot.png
-# Join: the source goes, the data file comes in its place (Alt+O reaches the source's button,
-# Shift+Tab the field), and Begin rebuilds the source from its parts.
-mv "$dir/holiday.avi" "$dir/holiday.orig"
-xdotool key alt+o shift+Tab
-xdotool type --delay 10 "$dir/holiday.qkd"
-xdotool key Tab
-sleep 0.3
-xdotool key alt+b
-for _ in $(seq 200); do
-  [ -s "$dir/holiday.avi" ] && break
-  sleep 0.1
-done
-sleep 1
 xdotool key alt+x
-for _ in $(seq 100); do
-  kill -0 $pid 2>/dev/null || break
-  sleep 0.1
-done
-if kill -0 $pid 2>/dev/null; then echo "e2e: Exit did not end the program" >&2; exit 1; fi
+timeout 10 tail --pid=$pid -f /dev/null || { echo "e2e: Exit did not end the program" >&2; exit 1; }
 wait $pid
 # Twice the size, for high-density screens: the same file, loaded from the command line.
 QT_SCALE_FACTOR=2 "$program" "$dir/holiday.avi" &
@@ -100,17 +79,13 @@ timeout 150 "${neutral[@]}" dbus-run-session -- \
 fail() { echo "e2e: $*" >&2; exit 1; }
 v=$work/videos
 [ -s "$v/holiday.qkd" ] || fail "no data file holiday.qkd"
-for n in 001 002 003 004 005; do
-  [ -f "$v/holiday.$n" ] || fail "part holiday.$n is missing"
-done
-[ ! -e "$v/holiday.006" ] || fail "a sixth part appeared"
-cat "$v"/holiday.00[1-5] | cmp -s - "$v/holiday.orig" || fail "the parts do not add up to the source"
-cmp -s "$v/holiday.avi" "$v/holiday.orig" || fail "the join did not rebuild the source"
+[ "$(ls "$v"/holiday.[0-9][0-9][0-9] | wc -l)" = 5 ] || fail "not 5 parts"
+cat "$v"/holiday.00[1-5] | cmp -s - "$v/holiday.avi" || fail "the parts do not add up to the source"
 [ "$(stat -c %s "$v/holiday.001")" = 737280 ] || fail "part 1 is not 720 kb"
 if ((${#neutral[@]})); then
   cp "$work/shots/screenshot.png" "$work/shots/screenshot@2x.png" "$root/docs/"
-  echo "e2e: split through the window into 5 parts and the data file, joined them again;" \
+  echo "e2e: split through the window into 5 parts and the data file;" \
     "docs/screenshot.png and docs/screenshot@2x.png taken"
 else
-  echo "e2e: split and joined; no mount namespace here, so docs/ keeps its screenshots"
+  echo "e2e: split; no mount namespace here, so docs/ keeps its screenshots"
 fi
