@@ -33,7 +33,7 @@ SetChecksums LoadSetChecksums(FileSystem& fs, const std::string& dataFile, int c
 }
 
 Digest DigestOfSmallFile(FileSystem& fs, const std::string& path) {
-  constexpr std::size_t kLimit = 1024 * 1024;
+  constexpr std::size_t kLimit = std::size_t{1024} * 1024;
   auto file = fs.OpenRead(path);
   std::string bytes(kLimit + 1, '\0');
   bytes.resize(file->Read(bytes.data(), bytes.size()));

@@ -428,7 +428,7 @@ std::uint64_t PosixFileSystem::CopyAhead(File& from, File& to, std::uint64_t n) 
   std::uint64_t done = 0;
   // The page cache fills 64 KiB folios when the writes start on their boundaries; a range that
   // starts between two goes up to the next one first, and the rest follows aligned.
-  constexpr std::uint64_t kAlign = 64 * 1024;
+  constexpr std::uint64_t kAlign = std::uint64_t{64} * 1024;
   const off_t at = out.kernelRefused ? -1 : ::lseek(out.fd(), 0, SEEK_CUR);
   std::uint64_t first = n;
   if (at > 0 && static_cast<std::uint64_t>(at) % kAlign != 0) {
