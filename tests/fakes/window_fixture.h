@@ -1,9 +1,8 @@
 // The main window model over the real file system in a temporary folder, with a scripted pump
-// and message dialog: the window as a user drives it.
+// and message dialog: the window as a user drives it. File dialogs are cancelled; help is silent.
 #pragma once
 
 #include <optional>
-#include <vector>
 
 #include "platform/file_dialog.h"
 #include "platform/help_viewer.h"
@@ -12,20 +11,10 @@
 
 namespace qm::test {
 
-// Every file dialog is cancelled, and help shows nothing.
-class CancellingDialogs : public FileDialog {
- public:
+struct WindowFixture : JobFixture, FileDialog, HelpViewer {
   std::optional<FileDialogResult> ShowOpen(const FileDialogRequest&) override { return {}; }
   std::optional<FileDialogResult> ShowSave(const FileDialogRequest&) override { return {}; }
-};
-
-class SilentHelp : public HelpViewer {
- public:
   void ShowContents() override {}
-};
-
-// The window over a job's fixture: the user drives it as they would the real one.
-struct WindowFixture : JobFixture {
   // Three parts and the data file that a split of `stem`.avi would leave; returns the whole.
   std::string writePartSet(const std::string& stem) const {
     const std::string whole = JobFixture::pattern(200000);
@@ -36,9 +25,7 @@ struct WindowFixture : JobFixture {
   }
 
   Services services{fs, pump, display};
-  CancellingDialogs dialogs;
-  SilentHelp help;
-  frmQuellmark form{state, services, dialogs, help};
+  frmQuellmark form{state, services, *this, *this};
 };
 
 }  // namespace qm::test
