@@ -63,9 +63,8 @@ TEST_F(Association, WritesEveryPieceOnceAndOnlyWhatChangedLater) {
   EXPECT_EQ(runs, (Runs{{"update-mime-database", data("mime")},
                         {"update-desktop-database", data("applications")}}));
   // The base folders did not exist; they are made private to the user, as XDG asks.
-  struct stat st {};
-  ASSERT_EQ(::stat((home.path() + ".local").c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  EXPECT_EQ(std::filesystem::status(home.path() + ".local").permissions(),
+            std::filesystem::perms(0700));
 
   // A moved program rewrites its desktop entry, and a changed icon its file; nothing else.
   runs.clear();

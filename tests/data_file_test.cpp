@@ -10,22 +10,6 @@
 namespace qm {
 namespace {
 
-TEST(DataFile, IsTheNameAndTheCountEndedByCrLfAndReadsBackEveryNameAsWritten) {
-  test::JobFixture f;
-  f.writeFile("elsewhere.txt", "not the data file");
-  ::symlink(f.path("elsewhere.txt").c_str(), f.path("movie.qkd").c_str());
-  WriteDataFile(f.fs, f.path("movie.qkd"), "movie.avi", 3);
-  EXPECT_EQ(f.readFile("movie.qkd"), "movie.avi\r\n3\r\n");     // the 14 bytes
-  EXPECT_EQ(f.readFile("elsewhere.txt"), "not the data file");  // the link replaced, not followed
-
-  for (const std::string name :
-       {" blank ", "\"wholly quoted\"", "\xEF\xBB\xBFstarts with U+FEFF"}) {
-    WriteDataFile(f.fs, f.path("movie.qkd"), name, 12);
-    const DataFileContents read = ReadDataFile(f.fs, f.path("movie.qkd"));
-    EXPECT_EQ(std::pair(read.name, read.count), std::pair(name, 12));
-  }
-}
-
 TEST(DataFile, ReadsLineOneWholeFromAnyWriterAndRefusesANameOutsideItsFolderOrABadCount) {
   // clang-format off
   const std::tuple<std::string, std::string, int> cases[] = {
@@ -47,7 +31,9 @@ TEST(DataFile, ReadsLineOneWholeFromAnyWriterAndRefusesANameOutsideItsFolderOrAB
     EXPECT_THROW(ParseDataFile(bytes), std::invalid_argument) << bytes;
 }
 
-TEST(DataFile, ReaderNamesTheFileAndWhatIsWrongAndReadsNoHugeFile) {
+// Written as the name and the count ended by CR LF, over a link rather than through it, and read
+// back as written; the reader names the file and what is wrong, and reads no huge file.
+TEST(DataFile, IsWrittenWholeReadBackAsWrittenOrRefusedWithTheFileNamed) {
   test::JobFixture f;
   f.writeFile("bad.qkd", "movie.avi\r\nthree\r\n");
   f.makeSparse("huge.qkd", 4ull << 30);
@@ -65,6 +51,18 @@ TEST(DataFile, ReaderNamesTheFileAndWhatIsWrongAndReadsNoHugeFile) {
     }
   }
   EXPECT_EQ(f.fs.calls(test::Op::Read), 1);  // only bad.qkd: the others are refused by their length
+  f.writeFile("elsewhere.txt", "not the data file");
+  ::symlink(f.path("elsewhere.txt").c_str(), f.path("movie.qkd").c_str());
+  WriteDataFile(f.fs, f.path("movie.qkd"), "movie.avi", 3);
+  EXPECT_EQ(f.readFile("movie.qkd"), "movie.avi\r\n3\r\n");     // the 14 bytes
+  EXPECT_EQ(f.readFile("elsewhere.txt"), "not the data file");  // the link replaced, not followed
+
+  for (const std::string name :
+       {" blank ", "\"wholly quoted\"", "\xEF\xBB\xBFstarts with U+FEFF"}) {
+    WriteDataFile(f.fs, f.path("movie.qkd"), name, 12);
+    const DataFileContents read = ReadDataFile(f.fs, f.path("movie.qkd"));
+    EXPECT_EQ(std::pair(read.name, read.count), std::pair(name, 12));
+  }
 }
 
 }  // namespace

@@ -25,7 +25,7 @@ mkdir -p "$HOME" "$apps" "$data" && mkdir -m 700 "$XDG_RUNTIME_DIR"
 cp "$program" "$apps/quellmark"
 start() { QUELLMARK_EXIT_AFTER_START=1 "$apps/quellmark" "$@" 2>/dev/null; }
 
-echo "-- a first start registers the type"
+# a first start registers the type
 start >/dev/null
 desktop-file-validate "$share/applications/quellmark.desktop" || fail "desktop entry is not valid"
 
@@ -37,7 +37,7 @@ type=$(gio info -a standard::content-type "$work/Y.QKD" | sed -n 's/^ *standard:
 gio mime application/x-quellmark | grep '^Default application for .*: quellmark.desktop$' >/dev/null ||
   fail "gio mime: $(gio mime application/x-quellmark)"
 
-echo "-- a typed and the registered command line open a data file with blanks in its path"
+# a typed and the registered command line open a data file with blanks in its path
 expected=$(printf 'mode=Join\nsource=%s\ndestination=%s\nparts=3\nrunning=0' \
   "$data/the movie.qkd" "$data/the movie.avi")
 # Unquoted on purpose: the path arrives as three arguments, as when a user types it. The
@@ -52,7 +52,7 @@ for how in typed registered; do
   [ ! -e "$data/the movie.avi" ] || fail "the $how command line started a join"
 done
 
-echo "-- cmake --install puts every file under the prefix"
+# cmake --install puts every file under the prefix
 prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
 for f in bin/quellmark bin/quellmark-cli share/applications/quellmark.desktop \
