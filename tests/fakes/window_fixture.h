@@ -1,5 +1,5 @@
 // The main window model over the real file system in a temporary folder, with a scripted pump
-// and message dialog: the window as a user drives it. File dialogs are cancelled; help is silent.
+// and message dialog: the window as a user drives it.
 #pragma once
 
 #include <optional>
@@ -11,10 +11,18 @@
 
 namespace qm::test {
 
-struct WindowFixture : JobFixture, FileDialog, HelpViewer {
+// Every file dialog is cancelled, and help shows nothing.
+class CancellingDialogs : public FileDialog {
+ public:
   std::optional<FileDialogResult> ShowOpen(const FileDialogRequest&) override { return {}; }
   std::optional<FileDialogResult> ShowSave(const FileDialogRequest&) override { return {}; }
+};
+class SilentHelp : public HelpViewer {
+ public:
   void ShowContents() override {}
+};
+
+struct WindowFixture : JobFixture {
   // Three parts and the data file that a split of `stem`.avi would leave; returns the whole.
   std::string writePartSet(const std::string& stem) const {
     const std::string whole = JobFixture::pattern(200000);
@@ -25,7 +33,9 @@ struct WindowFixture : JobFixture, FileDialog, HelpViewer {
   }
 
   Services services{fs, pump, display};
-  frmQuellmark form{state, services, *this, *this};
+  CancellingDialogs dialogs;
+  SilentHelp help;
+  frmQuellmark form{state, services, dialogs, help};
 };
 
 }  // namespace qm::test
