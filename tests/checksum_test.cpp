@@ -11,8 +11,9 @@
 namespace qm {
 namespace {
 
-int run(const std::string& command) {
-  const int status = std::system(command.c_str());
+// Runs `command` in the fixture's folder; returns its exit status.
+int run(const test::JobFixture& f, const std::string& command) {
+  const int status = std::system(("cd '" + f.folder.path() + "' && " + command).c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
@@ -26,10 +27,9 @@ TEST(Checksum, OurListPassesSha256sumAndReadsBackWhatSha256sumWrites) {
     f.writeFile(name, test::JobFixture::pattern(100 + name.size()));
     entries.push_back({name, Sha256Of(f.readFile(name))});
     f.writeFile("one.sha256", ChecksumFileText({entries.back()}));
-    const std::string in = "cd '" + f.folder.path() + "' && ";
-    EXPECT_EQ(run(in + "sha256sum -c --strict --quiet one.sha256"), 0) << name;
     f.writeFile("list", name + '\0');
-    EXPECT_EQ(run(in + "xargs -0 sha256sum <list >gnu.sha256"), 0);
+    EXPECT_EQ(run(f, "sha256sum -c --strict --quiet one.sha256"), 0) << name;
+    EXPECT_EQ(run(f, "xargs -0 sha256sum <list >gnu.sha256"), 0);
     const auto gnu = ParseChecksumFile(f.readFile("gnu.sha256"));
     ASSERT_EQ(gnu.size(), 1u);
     EXPECT_EQ(std::pair(gnu[0].name, gnu[0].digest), std::pair(name, entries.back().digest));

@@ -17,7 +17,7 @@ trap 'rm -rf "$work"' EXIT
 fail() { echo "association.sh: FAILED: $*" >&2 && exit 1; }
 unset XDG_DATA_HOME XDG_CONFIG_HOME
 export HOME=$work/home XDG_RUNTIME_DIR=$work/runtime QT_QPA_PLATFORM=offscreen
-share=$HOME/.local/share
+entry=$HOME/.local/share/applications/quellmark.desktop
 # The program sits in a folder with a blank, so the registered command has to be quoted.
 apps="$work/my apps"
 data="$work/my files"
@@ -27,7 +27,7 @@ start() { QUELLMARK_EXIT_AFTER_START=1 "$apps/quellmark" "$@" 2>/dev/null; }
 
 # a first start registers the type
 start >/dev/null
-desktop-file-validate "$share/applications/quellmark.desktop" || fail "desktop entry is not valid"
+desktop-file-validate "$entry" || fail "desktop entry is not valid"
 
 printf 'the movie.avi\r\n3\r\n' >"$data/the movie.qkd"
 for i in 1 2 3; do printf 'part %s\n' "$i" >"$data/the movie.00$i"; done
@@ -45,8 +45,7 @@ expected=$(printf 'mode=Join\nsource=%s\ndestination=%s\nparts=3\nrunning=0' \
 # shellcheck disable=SC2086
 for how in typed registered; do
   if [ $how = typed ]; then got=$(start $work/my files/the movie.qkd); else
-    got=$(QUELLMARK_EXIT_AFTER_START=1 gio launch "$share/applications/quellmark.desktop" \
-      "$data/the movie.qkd" 2>/dev/null)
+    got=$(QUELLMARK_EXIT_AFTER_START=1 gio launch "$entry" "$data/the movie.qkd" 2>/dev/null)
   fi
   [ "$got" = "$expected" ] || fail "$how command line gave: $got"
   [ ! -e "$data/the movie.avi" ] || fail "the $how command line started a join"

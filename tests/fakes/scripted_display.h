@@ -35,8 +35,6 @@ class ScriptedDisplay : public ModalDisplay {
   Answer questionDefault = Answer::No;
   std::vector<int> codes;
   std::vector<std::string> details;
-
- private:
   JobState& state_;
   frmError form_;
 };

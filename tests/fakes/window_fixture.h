@@ -12,13 +12,11 @@
 namespace qm::test {
 
 // Every file dialog is cancelled, and help shows nothing.
-class CancellingDialogs : public FileDialog {
- public:
+struct CancellingDialogs : FileDialog {
   std::optional<FileDialogResult> ShowOpen(const FileDialogRequest&) override { return {}; }
   std::optional<FileDialogResult> ShowSave(const FileDialogRequest&) override { return {}; }
 };
-class SilentHelp : public HelpViewer {
- public:
+struct SilentHelp : HelpViewer {
   void ShowContents() override {}
 };
 
