@@ -75,41 +75,26 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
   return text;
 }
 
-// Byte for byte the table's script for the usual pair. Any other pair gets the part and data
-// file names the split gave (from the data file's name) and joins into the source's name.
-// Elsewhere a "%" of a name is doubled, so that cmd names the real file; between the single
-// quotes of the overwrite question, where no double quotes protect it, cmd's & ^ are escaped
-// with "^" too. Each case: the title and the data file's name, then as the script must hold
-// them: the title in double and in single quotes, the parts' stem and the data file.
+// Byte for byte the table's script for the usual pair. An odd pair gets the part and data file
+// names the split gave (from the data file's name) and joins into the source's name; a "%" of a
+// name is doubled, so that cmd names the real file, and between the overwrite question's single
+// quotes, where no double quotes protect it, cmd's "&" is escaped with "^" too. Each part adds
+// three lines.
 TEST(BatchFile, IsTheTableWithTheSplitsNamesMadeSafeForCmd) {
-  const std::string odd = "my film, 100% & more – ciné 文.";
-  const std::string cases[][6] = {
-      {"movie.avi", "movie.qkd", "movie.avi", "movie.avi", "movie.", "movie.qkd"},
-      {"report.docx", "report.qkd", "report.docx", "report.docx", "report.", "report.qkd"},
-      {"x.tar.gz", "x.tar.qkd", "x.tar.gz", "x.tar.gz", "x.tar.", "x.tar.qkd"},
-      {"page.html", "page.html.qkd", "page.html", "page.html", "page.html.", "page.html.qkd"},
-      {"song.flac", "backup.set", "song.flac", "song.flac", "backup.", "backup.set"},
-      {odd + "avi", odd + "qkd", "my film, 100%% & more – ciné 文.avi",
-       "my film, 100%% ^& more – ciné 文.avi", "my film, 100%% & more – ciné 文.",
-       "my film, 100%% & more – ciné 文.qkd"}};
-  for (const auto& [title, dataFile, quoted, unquoted, stem, data] : cases) {
-    std::string text = Replaced(kTwoParts, "'movie.avi'", "'<U>'");
-    for (const auto& [from, to] : {std::pair<std::string, std::string>{"movie.avi", quoted},
-                                   {"movie.0", stem + "0"},
-                                   {"movie.qkd", data},
-                                   {"<U>", unquoted},
-                                   {"<A>", kHomePage},
-                                   {"\n", "\r\n"}})
-      text = Replaced(text, from, to);
-    EXPECT_EQ(BatchFileText(title, dataFile, 2), text) << title;
-  }
-}
-
-TEST(BatchFile, HasThreeLinesMoreForEveryPart) {
-  for (const auto& [parts, lines] : {std::pair{3, 62}, std::pair{999, 3050}}) {
-    const std::string text = BatchFileText("movie.avi", "movie.qkd", parts);
-    EXPECT_EQ(Replaced(text, "\r\n", "\n").size(), text.size() - lines);
-  }
+  EXPECT_EQ(BatchFileText("movie.avi", "movie.qkd", 2),
+            Replaced(Replaced(kTwoParts, "<A>", kHomePage), "\n", "\r\n"));
+  const std::string odd = "my film, 100% & more – ciné 文.",
+                    safe = "my film, 100%% & more – ciné 文.";
+  std::string text = Replaced(kTwoParts, "'movie.avi'", "'" + Replaced(safe, "&", "^&") + "avi'");
+  for (const auto& [from, to] : {std::pair<std::string, std::string>{"movie.avi", safe + "avi"},
+                                 {"movie.0", safe + "0"},
+                                 {"movie.qkd", safe + "set"},
+                                 {"<A>", kHomePage},
+                                 {"\n", "\r\n"}})
+    text = Replaced(text, from, to);
+  EXPECT_EQ(BatchFileText(odd + "avi", odd + "set", 2), text);
+  const std::string many = BatchFileText("movie.avi", "movie.qkd", 999);
+  EXPECT_EQ(Replaced(many, "\r\n", "\n").size(), many.size() - 3050);
 }
 
 }  // namespace

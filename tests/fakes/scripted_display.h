@@ -3,7 +3,6 @@
 #pragma once
 
 #include <deque>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,41 +12,31 @@
 
 namespace qm::test {
 
-enum class Answer { Ok, Yes, No, Escape };
+enum class Answer { Ok, Yes, No };
 
 class ScriptedDisplay : public ModalDisplay {
  public:
-  ScriptedDisplay(JobState& state, EventPump& pump) : state_(state), form(state, pump) {}
+  ScriptedDisplay(JobState& state, EventPump& pump) : state_(state), form_(state, pump) {}
 
+  // Answers the coming messages in order; questions get `questionDefault` after that.
   void ShowError() override {
     codes.push_back(state_.MessageCode);
     details.push_back(state_.MessageDetail);
-    form.Form_Load();
-    texts.push_back(form.Label1.caption());
-    if (onShow) onShow(state_.MessageCode);
+    form_.Form_Load();
     Answer answer = IsQuestion(state_.MessageCode) ? questionDefault : Answer::Ok;
-    if (!answers.empty()) {
-      answer = answers.front();
-      answers.pop_front();
-    }
-    if (answer == Answer::Escape) return form.Form_QueryUnload();
-    (answer == Answer::Yes ? form.cmdYes : answer == Answer::No ? form.cmdNo : form.cmdOk).click();
+    if (!answers.empty()) answer = answers.front(), answers.pop_front();
+    (answer == Answer::Yes  ? form_.cmdYes
+     : answer == Answer::No ? form_.cmdNo
+                            : form_.cmdOk)
+        .click();
   }
 
-  // Answers for the coming messages, in order; questions get `questionDefault` after that.
   std::deque<Answer> answers;
   Answer questionDefault = Answer::No;
-  std::function<void(int)> onShow;
-
   std::vector<int> codes;
   std::vector<std::string> details;
-  std::vector<std::string> texts;
-
- private:
   JobState& state_;
-
- public:
-  frmError form;
+  frmError form_;
 };
 
 }  // namespace qm::test

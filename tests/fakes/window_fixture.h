@@ -3,7 +3,6 @@
 #pragma once
 
 #include <optional>
-#include <vector>
 
 #include "platform/file_dialog.h"
 #include "platform/help_viewer.h"
@@ -13,18 +12,14 @@
 namespace qm::test {
 
 // Every file dialog is cancelled, and help shows nothing.
-class CancellingDialogs : public FileDialog {
- public:
+struct CancellingDialogs : FileDialog {
   std::optional<FileDialogResult> ShowOpen(const FileDialogRequest&) override { return {}; }
   std::optional<FileDialogResult> ShowSave(const FileDialogRequest&) override { return {}; }
 };
-
-class SilentHelp : public HelpViewer {
- public:
+struct SilentHelp : HelpViewer {
   void ShowContents() override {}
 };
 
-// The window over a job's fixture: the user drives it as they would the real one.
 struct WindowFixture : JobFixture {
   // Three parts and the data file that a split of `stem`.avi would leave; returns the whole.
   std::string writePartSet(const std::string& stem) const {
