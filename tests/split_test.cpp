@@ -47,7 +47,6 @@ std::vector<std::int64_t> Blocks(int n, std::int64_t last) {
 // split stopped halfway leaves the older set as it was.
 TEST(Split, CutsEachPartIntoBlocksWithTheRemainderInItsLastBlock) {
   const auto full = Blocks(10, 87280);  // 737,280
-  const std::string odd = "my film, 100% & more – ciné 文.avi";
   // clang-format off
   // The source's length, the part size, the block lengths of each part, proSection and proFile
   // after block 1, the source's name, whether to write the batch file and delete the source,
@@ -59,7 +58,7 @@ TEST(Split, CutsEachPartIntoBlocksWithTheRemainderInItsLastBlock) {
       // 737,280 x 2 + 525,440, and the data file of 14 bytes
       {2000000, 737280, {full, full, Blocks(8, 5440)}, {8, 3}},
       {737280 + 130000, 737280, {full, Blocks(2, 0)}, {8, 7}},  // the last block is empty
-      {2 * 737280, 737280, {full, full}, {8, 4}, odd, true, 5},
+      {2 * 737280, 737280, {full, full}, {8, 4}, "my film, 100% & more – ciné 文.avi", true, 5},
       {5500, 1000, {{1000}, {1000}, {1000}, {1000}, {1000}, {500}}, {100, 18}}};  // BlockSize 1000
   // clang-format on
   for (const auto& c : cases) {

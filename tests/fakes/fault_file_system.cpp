@@ -10,11 +10,10 @@ namespace {
 // clang-format off
 constexpr std::pair<const char*, const char*> kOps[] = {
     {"stat", "use"}, {"open", "open for reading"}, {"create", "create"}, {"read", "read"},
-    {"read-at", "read"},
-    {"write", "write"}, {"copy", "write"}, {"copy-ahead", "write"}, {"length", "measure"}, {"flush", "flush to disk"},
-    {"close", "close"}, {"remove", "delete"}, {"rename", "rename"},
-    {"create-temporary", "create a temporary file in"}, {"publish", "rename"},
-    {"sync-folder", "flush to disk"}, {"open-folder", "open the folder"}};
+    {"read-at", "read"}, {"write", "write"}, {"copy", "write"}, {"copy-ahead", "write"},
+    {"length", "measure"}, {"flush", "flush to disk"}, {"close", "close"}, {"remove", "delete"},
+    {"rename", "rename"}, {"create-temporary", "create a temporary file in"},
+    {"publish", "rename"}, {"sync-folder", "flush to disk"}, {"open-folder", "open the folder"}};
 // clang-format on
 
 // Wraps an open file so its reads, writes, flushes and closes can fail too.
