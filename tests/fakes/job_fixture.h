@@ -7,6 +7,7 @@
 #include <stdlib.h>
 
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -70,12 +71,8 @@ struct RecordingHost : RunHost {
   EventPump& pump() override { return pump_; }
 
   std::string part;
-  int section = 0;
-  int file = 0;
-  bool running = false;
-  bool deleteWhenDone = false;
-
- private:
+  int section = 0, file = 0;
+  bool running = false, deleteWhenDone = false;
   ModalDisplay& display_;
   EventPump& pump_;
 };
@@ -157,6 +154,13 @@ struct JobFixture {
     return bytes;
   }
 
+  // The failure message names a file of the folder and the reason `error`.
+  void expectFailureSays(int error) const {
+    ASSERT_FALSE(display.details.empty());
+    const std::string& detail = display.details.back();
+    EXPECT_NE(detail.find("\"" + folder.path()), std::string::npos) << detail;
+    EXPECT_NE(detail.find(std::strerror(error)), std::string::npos) << detail;
+  }
   // Clicks Cancel during the pause after block `block` (1-based, counted over the whole run).
   void cancelAtBlock(int block) {
     pump.onEvents = [this, block, seen = 0](int) mutable {
