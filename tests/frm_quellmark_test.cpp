@@ -70,28 +70,6 @@ TEST_F(MainWindow, LoadSourceChoosesTheModeDestinationAndCount) {
   }
 }
 
-TEST_F(MainWindow, AnUnreadableDataFileLeavesAnEmptyJoinAndSaysWhy) {
-  writeFile("broken.qkd", "movie.avi\r\nmany\r\n");
-  writeFile("locked.qkd", "movie.avi\r\n3\r\n");
-  fs.failPath(Op::OpenRead, "locked.qkd", EACCES);
-  makeSparse("movie.avi", 100);
-  writePartSet("set");
-  for (const std::string name : {"broken.qkd", "locked.qkd"}) {
-    form.LoadSource(path("set.qkd"));  // a filled Join window, which no mode switch empties
-    if (name == "broken.qkd") {
-      form.Form_Load(path(name));  // the command line
-    } else {  // typed into a filled Split window, then the focus leaves the box
-      form.LoadSource(path("movie.avi"));
-      form.txtSource.setFocus();
-      form.txtSource.setText(path(name));
-      form.moveFocus(&form.cmdSource);
-    }
-    EXPECT_TRUE(form.optJoin.value());
-    EXPECT_EQ(form.txtSource.text() + form.txtDest.text() + form.lblNumber.caption(), "0");
-  }
-  EXPECT_EQ(display.codes, std::vector<int>(2, 9));
-}
-
 TEST_F(MainWindow, BeginAndTheTriggersRefuseWhatCannotRun) {
   makeSparse("movie.avi", 2000000);
   form.LoadSource(path("movie.avi"));

@@ -4,32 +4,13 @@
 # kept in build-fuzz/fuzz-findings/. The corpora grow in a temporary folder, not in the checkout.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-seconds=${QM_FUZZ_SECONDS:-20}
-
 ./scripts/build.sh fuzz
-
-corpus=$(mktemp -d)
-trap 'rm -rf "$corpus"' EXIT
-findings=build-fuzz/fuzz-findings
-mkdir -p "$findings"
-
-ran=0
-for target in build-fuzz/fuzz/fuzz_*; do
-  [ -f "$target" ] && [ -x "$target" ] || continue
-  name=$(basename "$target")
-  echo "-- $name, ${seconds} s"
-  mkdir -p "$corpus/$name"
-  if ! "$target" -max_total_time="$seconds" -print_final_stats=0 \
-       -artifact_prefix="$findings/$name-" "$corpus/$name" >"$corpus/$name.log" 2>&1; then
-    tail -n 40 "$corpus/$name.log" >&2
-    echo "$name found a fault; the input is in $findings/" >&2
-    exit 1
-  fi
-  grep -E '^(Done|#[0-9]+ +DONE)' "$corpus/$name.log" || tail -n 1 "$corpus/$name.log"
-  ran=$((ran + 1))
+corpus=$(mktemp -d) && trap 'rm -rf "$corpus"' EXIT && mkdir -p build-fuzz/fuzz-findings
+targets=(build-fuzz/fuzz/fuzz_*)
+[ -x "${targets[0]}" ] || { echo "no fuzz targets were built in build-fuzz/fuzz/" >&2; exit 1; }
+for target in "${targets[@]}"; do
+  name=$(basename "$target") && mkdir -p "$corpus/$name"
+  echo "-- $name, ${QM_FUZZ_SECONDS:-20} s"
+  "$target" -max_total_time="${QM_FUZZ_SECONDS:-20}" -print_final_stats=0 \
+    -artifact_prefix="build-fuzz/fuzz-findings/$name-" "$corpus/$name" 2>&1 | tail -n 3
 done
-
-if [ "$ran" -eq 0 ]; then
-  echo "no fuzz targets were built in build-fuzz/fuzz/" >&2
-  exit 1
-fi
