@@ -215,18 +215,21 @@ std::size_t BackgroundHasher::Add(std::shared_ptr<File> file, std::uint64_t offs
   digests_.emplace_back();
   waiting_.push_back(Range{index, std::move(file), offset, length, expected});
   // The newest waits longest for the thread; hashing it here keeps the backlog short.
-  while (waiting_.size() > backlog_ && failure_ == nullptr) {
-    Range range = std::move(waiting_.back());
-    waiting_.pop_back();
-    ++busy_;
-    lock.unlock();
-    if (ownBuffer_.empty()) ownBuffer_.resize(kHashChunk);
-    Hash(range, ownBuffer_);
-    lock.lock();
-  }
+  while (waiting_.size() > backlog_ && failure_ == nullptr)
+    HashNewestHere(lock);
   lock.unlock();
   changed_.notify_all();
   return index;
+}
+
+void BackgroundHasher::HashNewestHere(std::unique_lock<std::mutex>& lock) {
+  Range range = std::move(waiting_.back());
+  waiting_.pop_back();
+  ++busy_;
+  lock.unlock();
+  if (ownBuffer_.empty()) ownBuffer_.resize(kHashChunk);
+  Hash(range, ownBuffer_);
+  lock.lock();
 }
 
 std::optional<std::size_t> BackgroundHasher::FirstMismatch() {
@@ -236,15 +239,8 @@ std::optional<std::size_t> BackgroundHasher::FirstMismatch() {
 
 std::vector<Digest> BackgroundHasher::Finish() {
   std::unique_lock lock(mutex_);
-  while (!waiting_.empty() && failure_ == nullptr) {
-    Range range = std::move(waiting_.back());
-    waiting_.pop_back();
-    ++busy_;
-    lock.unlock();
-    if (ownBuffer_.empty()) ownBuffer_.resize(kHashChunk);
-    Hash(range, ownBuffer_);
-    lock.lock();
-  }
+  while (!waiting_.empty() && failure_ == nullptr)
+    HashNewestHere(lock);
   changed_.wait(lock, [this] { return busy_ == 0 && (waiting_.empty() || failure_ != nullptr); });
   if (failure_ != nullptr) std::rethrow_exception(failure_);
   return digests_;

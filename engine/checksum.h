@@ -107,6 +107,9 @@ class BackgroundHasher {
   void Work();
   // Hashes one range taken from the queue, on whichever thread calls it; the lock is not held.
   void Hash(Range& range, std::vector<char>& buffer);
+  // Takes the newest waiting range and hashes it on the caller's thread; `lock` is held on
+  // entry and on return.
+  void HashNewestHere(std::unique_lock<std::mutex>& lock);
   void Settle(const Range& range, const Digest& digest, std::exception_ptr failure);
 
   std::size_t backlog_;

@@ -82,33 +82,15 @@ class PosixFile : public File {
   int fd() const { return fd_; }
 
   std::size_t Read(void* buffer, std::size_t n) override {
-    auto* out = static_cast<char*>(buffer);
-    std::size_t done = 0;
-    while (done < n) {
-      const ssize_t got = ::read(fd_, out + done, n - done);
-      if (got < 0) {
-        if (errno == EINTR) continue;
-        fail(path_, "read", errno);
-      }
-      if (got == 0) break;
-      done += static_cast<std::size_t>(got);
-    }
-    return done;
+    return readAll(buffer, n, [this](char* at, std::size_t want, std::size_t) {
+      return ::read(fd_, at, want);
+    });
   }
 
   std::size_t ReadAt(void* buffer, std::size_t n, std::uint64_t offset) override {
-    auto* out = static_cast<char*>(buffer);
-    std::size_t done = 0;
-    while (done < n) {
-      const ssize_t got = ::pread(fd_, out + done, n - done, static_cast<off_t>(offset + done));
-      if (got < 0) {
-        if (errno == EINTR) continue;
-        fail(path_, "read", errno);
-      }
-      if (got == 0) break;
-      done += static_cast<std::size_t>(got);
-    }
-    return done;
+    return readAll(buffer, n, [this, offset](char* at, std::size_t want, std::size_t done) {
+      return ::pread(fd_, at, want, static_cast<off_t>(offset + done));
+    });
   }
 
   void Write(const void* data, std::size_t n) override {
@@ -164,6 +146,23 @@ class PosixFile : public File {
   bool kernelRefused = false;
 
  private:
+  // Reads until `n` bytes or the end of the file, whatever a single call gives back.
+  template <typename Call>
+  std::size_t readAll(void* buffer, std::size_t n, Call call) {
+    auto* out = static_cast<char*>(buffer);
+    std::size_t done = 0;
+    while (done < n) {
+      const ssize_t got = call(out + done, n - done, done);
+      if (got < 0) {
+        if (errno == EINTR) continue;
+        fail(path_, "read", errno);
+      }
+      if (got == 0) break;
+      done += static_cast<std::size_t>(got);
+    }
+    return done;
+  }
+
   std::string path_;
   int fd_;
 };
