@@ -215,8 +215,9 @@ class DesktopProgramTest : public QObject {
     // presses the button that has the focus, the first of the message's own buttons.
     const std::pair<int, DialogScript::Step> cases[] = {
         {8, DialogScript::escape}, {7, [](QDialog& d) { d.close(); }}, {4, DialogScript::enter}};
-    for (const auto& [code, answer] : cases) {
-      f.script.steps.push_back([&, code, answer](QDialog& d) {
+    for (const auto& c : cases) {
+      const int code = c.first;
+      f.script.steps.push_back([&, code, answer = c.second](QDialog& d) {
         QCOMPARE(w(e.cmdNo)->isVisible(), code != 7);  // 7 is a message, 4 and 8 questions
         QCOMPARE(d.focusWidget(), w(code != 7 ? e.cmdYes : e.cmdOk));
         // The style draws the focus frame from the start, not only after a Tab.
