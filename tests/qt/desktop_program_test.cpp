@@ -216,8 +216,7 @@ class DesktopProgramTest : public QObject {
     const std::pair<int, DialogScript::Step> cases[] = {
         {8, DialogScript::escape}, {7, [](QDialog& d) { d.close(); }}, {4, DialogScript::enter}};
     for (const auto& c : cases) {
-      const int code = c.first;
-      f.script.steps.push_back([&, code, answer = c.second](QDialog& d) {
+      f.script.steps.push_back([&, code = c.first, answer = c.second](QDialog& d) {
         QCOMPARE(w(e.cmdNo)->isVisible(), code != 7);  // 7 is a message, 4 and 8 questions
         QCOMPARE(d.focusWidget(), w(code != 7 ? e.cmdYes : e.cmdOk));
         // The style draws the focus frame from the start, not only after a Tab.
@@ -226,7 +225,7 @@ class DesktopProgramTest : public QObject {
         QVERIFY(look.state.testFlag(QStyle::State_KeyboardFocusChange));
         answer(d);
       });
-      f.program.state.MessageCode = static_cast<std::int16_t>(code);
+      f.program.state.MessageCode = static_cast<std::int16_t>(c.first);
       f.program.display.ShowError();
       QCOMPARE(f.program.state.MessageCode, std::int16_t(0));
     }
