@@ -225,8 +225,11 @@ fs_table() { # folder label mount_point_or_empty reflinks(0/1) rounds
   head -c $((mib14 * MiB)) "$src" >"${in[1.4]}"
   # The sets the joins read, made by quellmark itself, so that on a copy-on-write file system
   # they share blocks with the source as a user's would; each is checked against the source.
+  # The peers neither write nor check checksums, so the main rows leave them out (the 5 MB set's
+  # checksum file is put aside); the checksum rows after them show what the default costs.
   for s in 5 1.4; do
     "$cli" split "${in[$s]}" --size ${s}m --dest "$dir/sets/$s/rand.qkd"
+    mv "$dir/sets/$s/rand.sha256" "$dir/sets/$s/rand.sha256.off"
     cmp -s "${in[$s]}" <(cat "$dir"/sets/$s/rand.[0-9][0-9][0-9]) ||
       { echo "on $label, quellmark-cli's $s MB parts differ from the source" >&2; exit 1; }
     "$cli" join "$dir/sets/$s/rand.qkd" --dest "$dir/out/check.bin" --overwrite
@@ -241,7 +244,7 @@ fs_table() { # folder label mount_point_or_empty reflinks(0/1) rounds
   for s in 5 1.4; do
     size=$five
     [[ $s == 1.4 ]] && size=$one4
-    pair "$label-split$s" quellmark "$cli split ${in[$s]} --size ${s}m --dest $q/rand.qkd$sync_tail" \
+    pair "$label-split$s" quellmark "$cli split ${in[$s]} --size ${s}m --no-checksum --dest $q/rand.qkd$sync_tail" \
       split "split -b $size -d -a 3 ${in[$s]} $g/rand.$sync_tail" \
       "rm -rf $q $g; mkdir $q $g$prep_tail" $runs "$n_rounds"
     med[$label.split$s.q]=$med_a med[$label.split$s.p]=$med_b
@@ -250,6 +253,16 @@ fs_table() { # folder label mount_point_or_empty reflinks(0/1) rounds
       "rm -rf $q.bin $g.bin $q $g$prep_tail" $runs "$n_rounds"
     med[$label.join$s.q]=$med_a med[$label.join$s.p]=$med_b
   done
+  # The default: a split that writes NAME.sha256, and a join that checks every part against it.
+  pair "$label-splitc" quellmark "$cli split ${in[5]} --size 5m --dest $q/rand.qkd$sync_tail" \
+    split "split -b $five -d -a 3 ${in[5]} $g/rand.$sync_tail" \
+    "rm -rf $q $g; mkdir $q $g$prep_tail" $runs "$n_rounds"
+  med[$label.splitc.q]=$med_a med[$label.splitc.p]=$med_b
+  mv "$dir/sets/5/rand.sha256.off" "$dir/sets/5/rand.sha256"
+  pair "$label-joinc" quellmark "$cli join $dir/sets/5/rand.qkd --dest $q.bin --overwrite$sync_tail" \
+    cat "cat $dir/sets/5/rand.[0-9][0-9][0-9] > $g.bin$sync_tail" \
+    "rm -rf $q.bin $g.bin $q $g$prep_tail" $runs "$n_rounds"
+  med[$label.joinc.q]=$med_a med[$label.joinc.p]=$med_b
   # What the file system itself needs to copy the whole source once.
   if ((cow)); then
     solo "$label-limit" "cp --reflink=always ${in[5]} $g.bin$sync_tail" "rm -f $g.bin$prep_tail" $runs "$n_rounds"
@@ -309,6 +322,8 @@ for label in "${labels[@]}"; do
     fi
     say "| $label: join of $n parts of $s MB vs \`cat\` | $(secs "${med[$label.join$s.q]}") s | $(secs "${med[$label.join$s.p]}") s | $(ratio "${med[$label.join$s.q]}" "${med[$label.join$s.p]}") | $goal |"
   done
+  say "| $label: split into 5 MB parts with checksums (the default) vs \`split -b\` | $(secs "${med[$label.splitc.q]}") s | $(secs "${med[$label.splitc.p]}") s | $(ratio "${med[$label.splitc.q]}" "${med[$label.splitc.p]}") | |"
+  say "| $label: join of 5 MB parts checking them vs \`cat\` | $(secs "${med[$label.joinc.q]}") s | $(secs "${med[$label.joinc.p]}") s | $(ratio "${med[$label.joinc.q]}" "${med[$label.joinc.p]}") | |"
   if ((cow)); then
     say "| $label: physical limit, \`cp --reflink=always\` of the source | | $(secs "${med[$label.limit]}") s | | |"
   else
@@ -372,10 +387,10 @@ for k in 1 2 4; do
   truncate -s $((mib * MiB)) "$in"
   cat "$in" >/dev/null
   mkdir -p "$scale/set"
-  "$cli" split "$in" --size 5m --dest "$scale/set/s.qkd"
+  "$cli" split "$in" --size 5m --no-checksum --dest "$scale/set/s.qkd"
   # The set goes to the disk now, so the timed runs do not inherit its writing back.
   sync -f "$scale"
-  pair "scale-split$k" q "$cli split $in --size 5m --dest $scale/q/s.qkd" \
+  pair "scale-split$k" q "$cli split $in --size 5m --no-checksum --dest $scale/q/s.qkd" \
     p "split -b $five -d -a 3 $in $scale/q/g." "rm -rf $scale/q; mkdir $scale/q" $side_runs 2
   qs=$med_a gs=$med_b
   pair "scale-join$k" q "$cli join $scale/set/s.qkd --dest $scale/j.bin --overwrite" \
@@ -400,8 +415,8 @@ parts_compare() { # folder label
   local n_many n_few q_many q_few
   n_many=$("$cli" count "$in" --size "${many}b")
   n_few=$("$cli" count "$in" --size "${few}b")
-  pair "parts-$where" many "$cli split $in --size ${many}b --dest $dir/q/p.qkd" \
-    few "$cli split $in --size ${few}b --dest $dir/q/p.qkd" "rm -rf $dir/q; mkdir $dir/q" $side_runs 3
+  pair "parts-$where" many "$cli split $in --size ${many}b --no-checksum --dest $dir/q/p.qkd" \
+    few "$cli split $in --size ${few}b --no-checksum --dest $dir/q/p.qkd" "rm -rf $dir/q; mkdir $dir/q" $side_runs 3
   q_many=$med_a q_few=$med_b
   pair "gparts-$where" many "split -b $many -d -a 3 $in $dir/q/p." \
     few "split -b $few -d -a 3 $in $dir/q/p." "rm -rf $dir/q; mkdir $dir/q" $side_runs 3
@@ -446,6 +461,6 @@ took
 say ""
 # ---- checksums (bench/checksum.sh: its own table, on the same file system) --------------------
 say "What checksums cost ..."
-"$root/bench/checksum.sh" --size "$size_mib" --dir "$base" --cli "$cli"
+"$root/bench/checksum.sh" --size "$scale_mib" --dir "$base" --cli "$cli"
 say ""
 say "Load after: $(cut -d' ' -f1-3 /proc/loadavg); $SECONDS s in all"
