@@ -64,7 +64,7 @@ targets=(quellmark-cli)
 if grep -q '^QM_WITH_QT:BOOL=\(ON\|1\|TRUE\)' "$build/CMakeCache.txt"; then targets+=(window_wait); fi
 cmake --build "$build" -j2 --target "${targets[@]}" >/dev/null
 cli=$build/quellmark/quellmark-cli
-window_wait=$build/window_wait
+window_wait=$build/quellmark/desktop/window_wait
 [[ -x $cli ]] || { echo "no quellmark-cli was built" >&2; exit 1; }
 
 # ---- the temporary folder -------------------------------------------------------------------
