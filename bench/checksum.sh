@@ -55,7 +55,8 @@ compare() {  # label, ours, peer, prepare
   printf '| %s | %.3f s | %.3f s | %.2f |\n' "$1" "$a" "$b" "$(echo "$a / $b" | bc -l)"
 }
 
-clean="rm -rf $work/g/* $work/n/* $work/out/x.bin"
+# hyperfine -N starts commands without a shell, so the clean-up brings its own for the globs.
+clean="sh -c 'rm -rf $work/g/* $work/n/* $work/out/x.bin'"
 echo "| $size_mib MiB, 5 MB parts, warm cache | quellmark-cli | peer | ratio |"
 echo "|---|---:|---:|---:|"
 compare "split with checksums vs \`split -b\`" \
