@@ -31,15 +31,20 @@ NewSet::~NewSet() {
   Abandon();
 }
 
+Folder& NewSet::Open(const std::string& folder) {
+  folder_ = fs_.OpenFolder(folder);
+  return *folder_;
+}
+
 File& NewSet::Begin(const std::string& path) {
-  open_ = fs_.CreateTemporary(folderOf(path));
+  open_ = fs_.CreateTemporaryAt(*folder_);
   openPath_ = path;
   return *open_;
 }
 
 void NewSet::Complete() {
   open_->Flush();
-  staged_.push_back({fs_.Stage(*open_), openPath_});
+  staged_.push_back({fs_.Stage(*open_), nameOf(openPath_)});
   open_->Close();
   open_.reset();
 }
@@ -49,76 +54,75 @@ std::string NewSet::Abandon() {
   open_.reset();
   std::string left;
   for (const Staged& file : staged_)
-    tryTo(left, [&] { fs_.Remove(file.hidden); });
-  for (const std::string& path : placed_)
-    tryTo(left, [&] { fs_.Remove(path); });
+    tryTo(left, [&] { fs_.RemoveAt(*folder_, file.hidden); });
+  for (const std::string& name : placed_)
+    tryTo(left, [&] { fs_.RemoveAt(*folder_, name); });
   staged_.clear();
   placed_.clear();
   return left;
 }
 
 void NewSet::Publish(const std::string& dataFile) {
+  Folder& folder = *folder_;
+  const std::string dataName = nameOf(dataFile);
   // The hidden names must be on the disk before the old set starts to go.
-  std::vector<std::string> folders;
-  for (const Staged& file : staged_) {
-    const std::string folder = folderOf(file.path);
-    if (std::find(folders.begin(), folders.end(), folder) == folders.end())
-      folders.push_back(folder);
-  }
-  for (const std::string& folder : folders)
-    fs_.SyncFolder(folder);
-  if (fs_.Stat(dataFile).exists) {
-    fs_.Remove(dataFile);
+  fs_.SyncFolderAt(folder);
+  if (fs_.StatAt(folder, dataName).exists) {
+    fs_.RemoveAt(folder, dataName);
     replaced_ = true;
-    fs_.SyncFolder(folderOf(dataFile));
+    fs_.SyncFolderAt(folder);
   }
   // The data file first in the list, so that taken from the back it comes last.
   std::stable_partition(staged_.begin(), staged_.end(),
-                        [&](const Staged& file) { return file.path == dataFile; });
+                        [&](const Staged& file) { return file.name == dataName; });
   while (!staged_.empty()) {
     const Staged file = staged_.back();
-    replaced_ = replaced_ || fs_.Stat(file.path).exists;
-    fs_.Rename(file.hidden, file.path);
+    replaced_ = replaced_ || fs_.StatAt(folder, file.name).exists;
+    fs_.RenameAt(folder, file.hidden, file.name);
     staged_.pop_back();
-    placed_.push_back(file.path);
+    placed_.push_back(file.name);
   }
   // In place and whole: nothing is to be taken back now.
   placed_.clear();
 }
 
-ReplacedSet ReadReplaced(FileSystem& fs, const std::string& dataFile) {
+ReplacedSet ReadReplaced(FileSystem& fs, Folder& folder, const std::string& dataFile) {
   ReplacedSet old;
+  // A file of ours, never a link: a link at one of the set's names is replaced, not read.
+  auto ours = [&](const std::string& path) { return fs.StatAt(folder, nameOf(path)).regular; };
   // The first bytes of a file: enough to know a data file or a batch file of ours.
-  auto head = [&fs](const std::string& path) {
+  auto head = [&](const std::string& path) {
     std::string bytes(4096, '\0');
-    auto file = fs.OpenRead(path);
+    auto file = fs.OpenReadAt(folder, nameOf(path), Follow::No);
     bytes.resize(file->Read(bytes.data(), bytes.size()));
     file->Close();
     return bytes;
   };
-  if (!FileExists(fs, dataFile)) return old;
+  if (!ours(dataFile)) return old;
   try {
     old.count = ParseDataFile(head(dataFile)).count;
   } catch (const std::invalid_argument&) {
     return old;  // not a set of ours: nothing of it is taken away
   }
   const std::string batch = BatchFileName(dataFile);
-  if (FileExists(fs, batch)) {
+  if (ours(batch)) {
     const std::string text = head(batch);
     old.batchFile = text.starts_with("@echo off\r\n") && text.find(kBatchSignature) != text.npos;
   }
-  old.checksumFile = FileExists(fs, ChecksumFileName(dataFile));
+  old.checksumFile = ours(ChecksumFileName(dataFile));
   const std::string script = ShellScriptName(dataFile);
-  old.shellScript = FileExists(fs, script) && head(script).starts_with("#!/bin/sh\n");
+  old.shellScript = ours(script) && head(script).starts_with("#!/bin/sh\n");
   return old;
 }
 
-std::string RemoveLeftovers(FileSystem& fs, const std::string& dataFile, const ReplacedSet& old,
-                            int count, const SetExtras& written, const FileInfo& keep) {
+std::string RemoveLeftovers(FileSystem& fs, Folder& folder, const std::string& dataFile,
+                            const ReplacedSet& old, int count, const SetExtras& written,
+                            const FileInfo& keep) {
   std::string left;
   auto remove = [&](const std::string& path) {
-    const FileInfo info = fs.Stat(path);
-    if (info.regular && !isSame(info, keep)) tryTo(left, [&] { fs.Remove(path); });
+    const FileInfo info = fs.StatAt(folder, nameOf(path));
+    if (info.regular && !isSame(info, keep))
+      tryTo(left, [&] { fs.RemoveAt(folder, nameOf(path)); });
   };
   for (int i = count + 1; i <= old.count; ++i)
     remove(PartName(dataFile, i));

@@ -1,5 +1,7 @@
 // A new part set, written beside the set it may replace under hidden names and put in place
-// only once every file of it is complete and on the disk.
+// only once every file of it is complete and on the disk. Every file of a set lies in one
+// folder, opened once: whatever happens to the folder's path meanwhile (renamed, or swapped for
+// a link to another), the set is written, named and removed in the folder that was opened.
 #pragma once
 
 #include <memory>
@@ -17,7 +19,12 @@ class NewSet {
   NewSet(const NewSet&) = delete;
   NewSet& operator=(const NewSet&) = delete;
 
-  // Starts the file that is to become `path`: an empty temporary file in its folder.
+  // Opens the folder the set goes into, without following a link in its last step. Throws
+  // FileError.
+  Folder& Open(const std::string& folder);
+  Folder& folder() { return *folder_; }
+  // Starts the file that is to become `path` (a name in the set's folder, with that folder in
+  // front for messages): an empty temporary file.
   File& Begin(const std::string& path);
   // The file begun last is complete: forced to the disk, given a hidden name, closed.
   void Complete();
@@ -27,18 +34,21 @@ class NewSet {
   // Puts the set in place. An old `dataFile` goes first and the new one comes last, so that
   // however the program is stopped, no data file ever stands beside the other set's parts.
   void Publish(const std::string& dataFile);
+  // Makes the names of the published set durable.
+  void Sync() { fs_.SyncFolderAt(*folder_); }
   // True once a file of the set replaced an older one: an abandoned set cannot undo that.
   bool Replaced() const { return replaced_; }
 
  private:
   struct Staged {
-    std::string hidden, path;
+    std::string hidden, name;  // in the set's folder
   };
   FileSystem& fs_;
+  std::unique_ptr<Folder> folder_;
   std::unique_ptr<File> open_;
   std::string openPath_;
   std::vector<Staged> staged_;
-  std::vector<std::string> placed_;
+  std::vector<std::string> placed_;  // names in the set's folder
   bool replaced_ = false;
 };
 
@@ -57,13 +67,15 @@ struct SetExtras {
   bool checksumFile = false;
   bool shellScript = false;
 };
-ReplacedSet ReadReplaced(FileSystem& fs, const std::string& dataFile);
+// Looks only in `folder`, where `dataFile` is; a link is nobody's set.
+ReplacedSet ReadReplaced(FileSystem& fs, Folder& folder, const std::string& dataFile);
 
 // Removes what the replaced set leaves beside the new one of `count` parts: its parts past that
 // count, and its batch file, checksum file and shell script unless the new set has its own: a
 // stale checksum file would call the new parts damaged. `keep` (the source) is never touched.
 // Returns "" or says what stayed.
-std::string RemoveLeftovers(FileSystem& fs, const std::string& dataFile, const ReplacedSet& old,
-                            int count, const SetExtras& written, const FileInfo& keep);
+std::string RemoveLeftovers(FileSystem& fs, Folder& folder, const std::string& dataFile,
+                            const ReplacedSet& old, int count, const SetExtras& written,
+                            const FileInfo& keep);
 
 }  // namespace qm

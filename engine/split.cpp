@@ -53,9 +53,9 @@ struct SplitRun {
   std::string source;                    // the file being split
   std::int16_t parts = 0;                // the count made at the start, which the run keeps to
   FileInfo sourceInfo;                   // ... and its identity, to keep every output off it
-  NewSet set;                            // the new set, hidden until it is whole
+  NewSet set;                            // the new set, hidden until it is whole; holds its
+                                         // folder open, which claims the set
   std::unique_ptr<Folder> sourceFolder;  // where the source is, for its deletion
-  std::unique_ptr<Folder> destFolder;    // where the set is written, held to claim it
   FileInfo sourceRead;                   // the source as it was opened
   ReplacedSet replaced;                  // the older set of that name, as its data file told
   std::int64_t partCopied = 0;           // bytes of the current part already copied
@@ -117,15 +117,15 @@ std::string titleProblem(const std::string& title) {
 bool OpenFolders(SplitRun& run) {
   const std::string& dest = run.request.dest;
   try {
-    run.destFolder = run.fs.OpenFolder(folderOf(dest));
-    if (!run.fs.Claim(*run.destFolder, nameOf(dest))) {
+    Folder& folder = run.set.Open(folderOf(dest));
+    if (!run.fs.Claim(folder, nameOf(dest))) {
       throw FileError(dest, "write the set of",
                       "another run is working on this set; try again when it has ended");
     }
-    run.fs.CheckName(*run.destFolder, nameOf(dest));
+    run.fs.CheckName(folder, nameOf(dest));
     for (int i = 1; i <= run.parts; ++i)
-      run.fs.CheckName(*run.destFolder, nameOf(PartName(dest, i)));
-    if (run.request.batchFile) run.fs.CheckName(*run.destFolder, nameOf(BatchFileName(dest)));
+      run.fs.CheckName(folder, nameOf(PartName(dest, i)));
+    if (run.request.batchFile) run.fs.CheckName(folder, nameOf(BatchFileName(dest)));
     run.sourceFolder = run.fs.OpenFolder(folderOf(run.source));
   } catch (const FileError& error) {
     run.messages.Failure(std::string(error.what()) + ". Nothing was written.");
@@ -212,12 +212,14 @@ bool Admissible(SplitRun& run) {
   }
   if (!OpenFolders(run)) return false;
   // The user's files are replaced only when the user says so.
-  bool exists = fs.Stat(dest).exists || (request.batchFile && fs.Stat(BatchFileName(dest)).exists);
+  Folder& folder = run.set.folder();
+  auto present = [&](const std::string& path) { return fs.StatAt(folder, nameOf(path)).exists; };
+  bool exists = present(dest) || (request.batchFile && present(BatchFileName(dest)));
   for (int i = 1; i <= parts && !exists; ++i)
-    exists = fs.Stat(PartName(dest, i)).exists;
+    exists = present(PartName(dest, i));
   if (exists && !run.messages.CarryOn(kMsgOverwrite)) return false;
   try {
-    run.replaced = ReadReplaced(fs, dest);
+    run.replaced = ReadReplaced(fs, folder, dest);
   } catch (const FileError& error) {
     run.messages.Failure(std::string(error.what()) + ". Nothing was written.");
     return false;
@@ -443,14 +445,14 @@ void Finish(SplitRun& run) {
   std::string detail =
       " The " + std::to_string(run.parts) + " parts and the data file are complete";
   try {
-    run.fs.SyncFolder(folderOf(dest));
+    run.set.Sync();
   } catch (const FileError& error) {
     run.messages.Failure(std::string(error.what()) + "." + detail +
                          (deleteSource ? ", but the source was not deleted." : "."));
     return;
   }
   const std::string leftovers = RemoveLeftovers(
-      run.fs, dest, run.replaced, run.parts,
+      run.fs, run.set.folder(), dest, run.replaced, run.parts,
       {request.batchFile, run.sums != nullptr, request.shellScript}, run.sourceInfo);
   std::string trouble;
   if (deleteSource) {

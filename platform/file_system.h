@@ -91,8 +91,6 @@ class FileSystem {
   // The same for a script that is to be run: executable by whom the umask allows.
   virtual std::unique_ptr<File> CreateExecutable(const std::string& path) { return Create(path); }
   virtual void Remove(const std::string& path) = 0;
-  // Replaces `to` in one atomic step.
-  virtual void Rename(const std::string& from, const std::string& to) = 0;
   // Moves `n` bytes from the current position of `from` to that of `to` the fastest way the
   // system offers. Returns the bytes moved, fewer only when `from` ends first.
   virtual std::uint64_t Copy(File& from, File& to, std::uint64_t n) = 0;
@@ -108,14 +106,12 @@ class FileSystem {
   virtual std::unique_ptr<File> CreateTemporary(const std::string& folder) = 0;
   // Gives a temporary file the name `path` in one atomic step, replacing what was there.
   virtual void Publish(File& temporary, const std::string& path) = 0;
-  // Gives a temporary file a hidden name of its own beside where it was made, replacing nothing,
-  // and returns that name: a staged file can then be closed and given its real name later with
-  // Rename, so a set of many files need not hold all of them open.
+  // Gives a temporary file a hidden name of its own in the folder it was made in, replacing
+  // nothing, and returns that name: a staged file can then be closed and given its real name
+  // later with RenameAt, so a set of many files need not hold all of them open.
   virtual std::string Stage(File& temporary) = 0;
   // Removes a temporary file that was not published; quiet, for clean-up paths.
   virtual void Discard(File& temporary) noexcept = 0;
-  // Makes the names created, renamed or removed in `folder` durable.
-  virtual void SyncFolder(const std::string& folder) = 0;
   // Creates one folder, open to its owner only, whose parent exists; a folder already there is
   // no error. Only the desktop association makes folders, so wrappers that never need it may
   // keep this refusal.
@@ -135,9 +131,12 @@ class FileSystem {
   virtual std::unique_ptr<File> CreateAt(Folder& folder, const std::string& name,
                                          std::uint32_t mode) = 0;
   virtual void RemoveAt(Folder& folder, const std::string& name) = 0;
+  // Renames `from` to `to` within `folder`, replacing what `to` named, in one atomic step.
+  virtual void RenameAt(Folder& folder, const std::string& from, const std::string& to) = 0;
   // A temporary file in `folder`, open to its owner only, as CreateTemporary.
   virtual std::unique_ptr<File> CreateTemporaryAt(Folder& folder) = 0;
   virtual void PublishAt(File& temporary, Folder& folder, const std::string& name) = 0;
+  // Makes the names created, renamed or removed in `folder` durable.
   virtual void SyncFolderAt(Folder& folder) = 0;
   // Refuses, as a FileError, a name that the folder's file system cannot hold.
   virtual void CheckName(Folder& folder, const std::string& name) = 0;

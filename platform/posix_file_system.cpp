@@ -346,10 +346,11 @@ void PosixFileSystem::Remove(const std::string& path) {
   if (::unlink(path.c_str()) != 0) fail(path, "delete", errno);
 }
 
-void PosixFileSystem::Rename(const std::string& from, const std::string& to) {
-  if (::rename(from.c_str(), to.c_str()) != 0) {
+void PosixFileSystem::RenameAt(Folder& folder, const std::string& from, const std::string& to) {
+  const int at = posix(folder).fd();
+  if (::renameat(at, from.c_str(), at, to.c_str()) != 0) {
     const int error = errno;
-    throw FileError(to, "rename \"" + from + "\" to", error);
+    throw FileError(folder.path() + to, "rename \"" + from + "\" to", error);
   }
 }
 
@@ -542,8 +543,9 @@ void PosixFileSystem::PublishAt(File& temporary, Folder& folder, const std::stri
 std::string PosixFileSystem::Stage(File& temporary) {
   PosixFile& file = posix(temporary);
   if (!file.unnamed) {
-    file.tempName.clear();
-    return file.path();
+    std::string name;
+    name.swap(file.tempName);
+    return name;
   }
   const std::string folder = file.path().ends_with('/') ? file.path() : file.path() + "/";
   const int at = file.tempFolder ? file.tempFolder->fd : AT_FDCWD;
@@ -552,7 +554,7 @@ std::string PosixFileSystem::Stage(File& temporary) {
     std::string name = kTempPrefix + randomSuffix() + kTempSuffix;
     if (::linkat(AT_FDCWD, proc.c_str(), at, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
       file.unnamed = false;
-      return folder + name;
+      return name;
     }
     if (errno != EEXIST) fail(folder, "give a temporary file a name in", errno);
   }
@@ -571,11 +573,6 @@ void PosixFileSystem::Discard(File& temporary) noexcept {
     ::unlinkat(file->tempFolder ? file->tempFolder->fd : AT_FDCWD, file->tempName.c_str(), 0);
     file->tempName.clear();
   }
-}
-
-void PosixFileSystem::SyncFolder(const std::string& folder) {
-  auto where = openFolder(folder, true);
-  SyncFolderAt(*where);
 }
 
 void PosixFileSystem::SyncFolderAt(Folder& folder) {

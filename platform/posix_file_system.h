@@ -21,14 +21,13 @@ class PosixFileSystem : public FileSystem {
   std::unique_ptr<File> Create(const std::string& path) override;
   std::unique_ptr<File> CreateExecutable(const std::string& path) override;
   void Remove(const std::string& path) override;
-  void Rename(const std::string& from, const std::string& to) override;
+  void RenameAt(Folder& folder, const std::string& from, const std::string& to) override;
   std::uint64_t Copy(File& from, File& to, std::uint64_t n) override;
   std::uint64_t CopyAhead(File& from, File& to, std::uint64_t n) override;
   std::unique_ptr<File> CreateTemporary(const std::string& folder) override;
   void Publish(File& temporary, const std::string& path) override;
   std::string Stage(File& temporary) override;
   void Discard(File& temporary) noexcept override;
-  void SyncFolder(const std::string& folder) override;
   void CreateFolder(const std::string& path) override;
   std::unique_ptr<Folder> OpenFolder(const std::string& path) override;
   FileInfo StatAt(Folder& folder, const std::string& name) override;

@@ -88,7 +88,6 @@ class Witness : public FileSystem {
   Ptr CreateExecutable(S p) override { return wrap(guard(false, fs_, &FS::CreateExecutable, p)); }
   Ptr CreateTemporary(S p) override { return wrap(guard(false, fs_, &FS::CreateTemporary, p)); }
   void Remove(S p) override { guard(false, fs_, &FS::Remove, p); }
-  void Rename(S a, S b) override { guard(false, fs_, &FS::Rename, a, b); }
   std::uint64_t Copy(File& a, File& b, std::uint64_t n) override {
     return guard(true, fs_, &FS::Copy, in(a), in(b), n);
   }
@@ -98,7 +97,6 @@ class Witness : public FileSystem {
   void Publish(File& t, S p) override { guard(false, fs_, &FS::Publish, in(t), p); }
   std::string Stage(File& t) override { return guard(false, fs_, &FS::Stage, in(t)); }
   void Discard(File& t) noexcept override { fs_.Discard(in(t)); }
-  void SyncFolder(S p) override { guard(false, fs_, &FS::SyncFolder, p); }
   std::unique_ptr<Folder> OpenFolder(S p) override { return guard(false, fs_, &FS::OpenFolder, p); }
   FileInfo StatAt(Folder& d, S n) override { return fs_.StatAt(d, n); }
   Ptr OpenReadAt(Folder& d, S n, Follow f) override {
@@ -108,6 +106,7 @@ class Witness : public FileSystem {
     return wrap(guard(false, fs_, &FS::CreateAt, d, n, m));
   }
   void RemoveAt(Folder& d, S n) override { guard(false, fs_, &FS::RemoveAt, d, n); }
+  void RenameAt(Folder& d, S a, S b) override { guard(false, fs_, &FS::RenameAt, d, a, b); }
   Ptr CreateTemporaryAt(Folder& d) override {
     return wrap(guard(false, fs_, &FS::CreateTemporaryAt, d));
   }

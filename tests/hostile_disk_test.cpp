@@ -94,23 +94,32 @@ TEST(HostileDisk, RefusedBeforeAnythingIsPublished) {
   }
 }
 
-// The set's folder swapped for a link to another during the copy of the last part: the joined
-// file still lands in the folder the join began in, and the set is deleted there. Without /proc
-// an unnamed temporary file could never be named: the join takes a named one.
-TEST(HostileDisk, AJoinStaysInTheFolderItOpenedAndNeedsNoProc) {
-  SetFixture f;
-  f.at(Op::OpenRead, "movie.003", [&] {
+// The set's folder swapped for a link to another while the last part is copied: the joined
+// file, or the new set, still lands in the folder the run began in, and the joined set is
+// deleted there. The join runs without /proc, where an unnamed temporary file could never be
+// named: it takes a named one.
+TEST(HostileDisk, ARunStaysInTheFolderItOpenedAndAJoinNeedsNoProc) {
+  const auto swapFolder = [](JobFixture& f) {
     fsys::rename(f.path("set"), f.path("moved"));
     fsys::create_symlink(f.path("other"), f.path("set"));
-  });
+  };
+  SetFixture f;
+  f.posix = PosixFileSystem(true, "/no/proc/here/");
+  f.at(Op::OpenRead, "movie.003", [&] { swapFolder(f); });
   EXPECT_EQ(f.join().message, 0) << f.message();
   EXPECT_EQ(f.readFile("moved/movie.avi"), "111111111122222222223333333333");
   EXPECT_FALSE(fsys::exists(f.path("moved/movie.001")));
   EXPECT_EQ(fsys::directory_iterator(f.path("other"))->path().filename(), "secret");
-  SetFixture g;
-  PosixFileSystem noProc(true, "/no/proc/here/");
-  EXPECT_EQ(JoinF(g.state, noProc, g.host, {g.source, g.dest, 3}).message, 0);
-  EXPECT_EQ(g.readFile("set/movie.avi"), "111111111122222222223333333333");
+  JobFixture s;
+  for (const char* folder : {"set", "other"})
+    fsys::create_directories(s.path(folder));
+  s.prepareSplit(std::string(30, 'x'), 10, "movie.avi", "set/movie.");
+  s.fs.before = [&, n = 0](Op op, const std::string&) mutable {
+    if (op == Op::CreateTemporary && ++n == 3) swapFolder(s);
+  };
+  EXPECT_EQ(s.split().message, 0);
+  EXPECT_EQ(s.readFile("moved/movie.qkd"), "movie.avi\r\n3\r\n");
+  EXPECT_TRUE(fsys::is_empty(s.path("other")));
 }
 
 // A part rewritten once joined, before the run deletes the set: it stays and message 9 names

@@ -77,15 +77,9 @@ timeout 150 "${neutral[@]}" dbus-run-session -- \
   bash -c "$inner" e2e "$program" "$shown" "$work/shots" "$root/scripts/test.d/atspi_check.py"
 
 fail() { echo "e2e: $*" >&2; exit 1; }
-v=$work/videos
-[ -s "$v/holiday.qkd" ] || fail "no data file holiday.qkd"
+v=$work/videos && [ -s "$v/holiday.qkd" ] || fail "no data file holiday.qkd"
 [ "$(ls "$v"/holiday.[0-9][0-9][0-9] | wc -l)" = 5 ] || fail "not 5 parts"
 cat "$v"/holiday.00[1-5] | cmp -s - "$v/holiday.avi" || fail "the parts do not add up to the source"
-[ "$(stat -c %s "$v/holiday.001")" = 737280 ] || fail "part 1 is not 720 kb"
-if ((${#neutral[@]})); then
-  cp "$work/shots/screenshot.png" "$work/shots/screenshot@2x.png" "$root/docs/"
-  echo "e2e: split through the window into 5 parts and the data file;" \
-    "docs/screenshot.png and docs/screenshot@2x.png taken"
-else
-  echo "e2e: split; no mount namespace here, so docs/ keeps its screenshots"
-fi
+# Without a mount namespace the screenshots show this test's folder, and docs/ keeps its own.
+((${#neutral[@]} == 0)) || cp "$work"/shots/screenshot{,@2x}.png "$root/docs/"
+echo "e2e: split through the window into 5 parts and the data file"

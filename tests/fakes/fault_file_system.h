@@ -57,7 +57,6 @@ class FaultFileSystem : public FileSystem {
     return wrap(hit(Op::Create, path).CreateExecutable(path));
   }
   void Remove(Name path) override { hit(Op::Remove, path).Remove(path); }
-  void Rename(Name from, Name to) override { hit(Op::Rename, to).Rename(from, to); }
   std::uint64_t Copy(File& from, File& to, std::uint64_t n) override {
     return hit(Op::Copy, to.path()).Copy(unwrap(from), unwrap(to), n);
   }
@@ -75,7 +74,6 @@ class FaultFileSystem : public FileSystem {
     return hit(Op::Publish, temporary.path()).Stage(unwrap(temporary));
   }
   void Discard(File& temporary) noexcept override { inner_.Discard(unwrap(temporary)); }
-  void SyncFolder(Name folder) override { hit(Op::SyncFolder, folder).SyncFolder(folder); }
   void CreateFolder(Name path) override { inner_.CreateFolder(path); }
   std::unique_ptr<Folder> OpenFolder(Name path) override {
     return hit(Op::OpenFolder, path).OpenFolder(path);
@@ -91,6 +89,9 @@ class FaultFileSystem : public FileSystem {
   }
   void RemoveAt(Folder& folder, Name name) override {
     hit(Op::Remove, folder.path() + name).RemoveAt(folder, name);
+  }
+  void RenameAt(Folder& folder, Name from, Name to) override {
+    hit(Op::Rename, folder.path() + to).RenameAt(folder, from, to);
   }
   FilePtr CreateTemporaryAt(Folder& folder) override {
     return wrap(hit(Op::CreateTemporary, folder.path()).CreateTemporaryAt(folder));
