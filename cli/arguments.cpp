@@ -74,11 +74,6 @@ struct Grammar {
     app.set_version_flag("--version", "quellmark-cli " QM_VERSION, "Show the version.");
     app.require_subcommand(1, 1);
     app.fallthrough();
-    app.footer(
-        "While a split or join copies, a progress line is shown when standard error is a\n"
-        "terminal. Ctrl-C cancels: the files begun are removed and message 7 is shown.\n\n"
-        "Exit status: 0 on success; the message's number (1 to 10) when one of the numbered\n"
-        "messages ends the run, its text on standard error; 64 for a usage error.");
 
     auto* split = command("split", CliCommand::Split, into, "SOURCE",
                           "Cut SOURCE into parts NAME.001, NAME.002, ... beside the data file "
@@ -101,8 +96,9 @@ struct Grammar {
                     "otherwise check before they trust the parts.");
     split->add_flag("--delete-source", into.deleteSource,
                     "Delete SOURCE once the parts and the data file are safely written.");
-    overwriting(split, "Replace the files of an existing set of that name (its data file, parts "
-                       "or batch file).");
+    overwriting(split,
+                "Replace the files of an existing set of that name (its data file, parts "
+                "or batch file).");
 
     auto* count = command("count", CliCommand::Count, into, "SOURCE",
                           "Print how many parts SOURCE would make: 0 (no such file or no usable "
@@ -117,8 +113,8 @@ struct Grammar {
                      "holds, in the data file's folder).")
         ->type_name("FILE");
     join->add_flag("--delete-parts", into.deleteSource,
-                   "Delete the data file, the parts and "
-                   "the batch file once the rebuilt file is safely in place.");
+                   "Delete the data file, the parts, the batch file, the checksum file "
+                   "and the shell script once the rebuilt file is safely in place.");
     overwriting(join, "Replace the destination if it exists.");
 
     command("info", CliCommand::Info, into, "DATAFILE",
@@ -128,6 +124,12 @@ struct Grammar {
     command("verify", CliCommand::Verify, into, "DATAFILE",
             "Check every file of the set against NAME.sha256 without joining it: exit 0 when it "
             "is complete and good, 3 when a part is missing, 10 when a file is damaged.");
+    // Last, so that the commands, which would inherit it, do not repeat it in the full help.
+    app.footer(
+        "While a split or join copies, a progress line is shown when standard error is a\n"
+        "terminal. Ctrl-C cancels: the files begun are removed and message 7 is shown.\n\n"
+        "Exit status: 0 on success; the message's number (1 to 10) when one of the numbered\n"
+        "messages ends the run, its text on standard error; 64 for a usage error.");
   }
 
   CLI::App* command(const char* name, CliCommand which, CliArguments& into, const char* what,

@@ -4,12 +4,12 @@
 
 #include <string>
 
-#include "engine/job_state.h"
 #include "desktop/form_skin.h"
 #include "desktop/main_window.h"
 #include "desktop/qt_file_dialog.h"
 #include "desktop/qt_help_viewer.h"
 #include "desktop/qt_modal_display.h"
+#include "engine/job_state.h"
 #include "window/frm_error.h"
 #include "window/frm_quellmark.h"
 

@@ -279,7 +279,9 @@ inline std::vector<std::string> Check(WindowRun& r) {
   }
 
   // What a successful run leaves: the outputs in place, the inputs gone when so asked.
-  const std::vector<std::string> inputs = p.join ? set : std::vector{r.whole};
+  // A joined set goes whole when so asked: its checksum file and shell script too.
+  std::vector<std::string> inputs = p.join ? set : std::vector{r.whole};
+  if (p.join) inputs.insert(inputs.end(), {r.stem + "sha256", r.stem + "sh"});
   Snapshot result = r.before;
   if (!p.loadOnly && p.dest != Dest::Keep) {
     for (const auto& name : inputs)
@@ -290,6 +292,9 @@ inline std::vector<std::string> Check(WindowRun& r) {
     if (!p.join) result[set[3]] = r.dataText();
     if (!p.join && p.batch)
       result[set[4]] = BatchFileText(nameOf(r.whole), nameOf(r.stem) + "qkd", 3);
+    // The window's split always writes checksums, and with the batch file the shell script.
+    if (!p.join) result[r.stem + "sha256"] = r.sumsText();
+    if (!p.join && p.batch) result[r.stem + "sh"] = r.scriptText();
   }
   // `want`, except that each of `names` may also be as before, or gone when `orGone`.
   auto allowing = [&](Snapshot want, const std::vector<std::string>& names, bool orGone) {

@@ -17,9 +17,9 @@ TEST(Text, CutsWholeCharactersNotBytes) {
 
 TEST(Text, RecognisesUtf8AndDecodesWindows1252) {
   EXPECT_TRUE(isValidUtf8("plain \xE2\x82\xAC"));
-  EXPECT_FALSE(isValidUtf8("caf\xE9"));          // Latin-1 é
-  EXPECT_FALSE(isValidUtf8("\xC0\xAF"));         // overlong "/"
-  EXPECT_FALSE(isValidUtf8("\xED\xA0\x80"));     // a surrogate
+  EXPECT_FALSE(isValidUtf8("caf\xE9"));       // Latin-1 é
+  EXPECT_FALSE(isValidUtf8("\xC0\xAF"));      // overlong "/"
+  EXPECT_FALSE(isValidUtf8("\xED\xA0\x80"));  // a surrogate
   EXPECT_EQ(fromWindows1252("caf\xE9 \x80"), "caf\xC3\xA9 \xE2\x82\xAC");
 }
 
