@@ -43,7 +43,7 @@ File& NewSet::Begin(const std::string& path) {
 }
 
 void NewSet::Complete() {
-  open_->Flush();
+  if (durable_) open_->Flush();
   staged_.push_back({fs_.Stage(*open_), nameOf(openPath_)});
   open_->Close();
   open_.reset();
@@ -66,7 +66,7 @@ void NewSet::Publish(const std::string& dataFile) {
   Folder& folder = *folder_;
   const std::string dataName = nameOf(dataFile);
   // The hidden names must be on the disk before the old set starts to go.
-  fs_.SyncFolderAt(folder);
+  if (durable_) fs_.SyncFolderAt(folder);
   if (fs_.StatAt(folder, dataName).exists) {
     fs_.RemoveAt(folder, dataName);
     replaced_ = true;

@@ -23,6 +23,10 @@ class NewSet {
   // FileError.
   Folder& Open(const std::string& folder);
   Folder& folder() { return *folder_; }
+  // Whether each file must be on the disk before the set takes its names: when the set
+  // replaces anything, which is gone for good once it is replaced. Yes unless told otherwise.
+  void SetDurable(bool durable) { durable_ = durable; }
+  bool durable() const { return durable_; }
   // Starts the file that is to become `path` (a name in the set's folder, with that folder in
   // front for messages): an empty temporary file.
   File& Begin(const std::string& path);
@@ -34,8 +38,12 @@ class NewSet {
   // Puts the set in place. An old `dataFile` goes first and the new one comes last, so that
   // however the program is stopped, no data file ever stands beside the other set's parts.
   void Publish(const std::string& dataFile);
-  // Makes the names of the published set durable.
-  void Sync() { fs_.SyncFolderAt(*folder_); }
+  // Makes the published set durable: its names, and when its files were not forced to the disk
+  // one by one, their bytes.
+  void Sync() {
+    if (!durable_) fs_.SyncFileSystemAt(*folder_);
+    fs_.SyncFolderAt(*folder_);
+  }
   // True once a file of the set replaced an older one: an abandoned set cannot undo that.
   bool Replaced() const { return replaced_; }
 
@@ -50,6 +58,7 @@ class NewSet {
   std::vector<Staged> staged_;
   std::vector<std::string> placed_;  // names in the set's folder
   bool replaced_ = false;
+  bool durable_ = true;
 };
 
 // The set that a split to `dataFile` replaces, as its data file (read before anything changes)

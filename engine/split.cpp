@@ -224,6 +224,10 @@ bool Admissible(SplitRun& run) {
     run.messages.Failure(std::string(error.what()) + ". Nothing was written.");
     return false;
   }
+  // A set that replaces nothing loses nothing to a crash while it is written; it is forced to
+  // the disk only at the end, when the source is to go.
+  run.set.SetDurable(exists || run.replaced.count > 0 || present(ChecksumFileName(dest)) ||
+                     (request.shellScript && present(ShellScriptName(dest))));
   return true;
 }
 
@@ -445,7 +449,7 @@ void Finish(SplitRun& run) {
   std::string detail =
       " The " + std::to_string(run.parts) + " parts and the data file are complete";
   try {
-    run.set.Sync();
+    if (run.set.durable() || deleteSource) run.set.Sync();
   } catch (const FileError& error) {
     run.messages.Failure(std::string(error.what()) + "." + detail +
                          (deleteSource ? ", but the source was not deleted." : "."));

@@ -138,6 +138,8 @@ class FileSystem {
   virtual void PublishAt(File& temporary, Folder& folder, const std::string& name) = 0;
   // Makes the names created, renamed or removed in `folder` durable.
   virtual void SyncFolderAt(Folder& folder) = 0;
+  // Forces everything written to the file system that holds `folder` to the disk.
+  virtual void SyncFileSystemAt(Folder& folder) = 0;
   // Refuses, as a FileError, a name that the folder's file system cannot hold.
   virtual void CheckName(Folder& folder, const std::string& name) = 0;
   // Claims `key` within `folder` for as long as the folder stays open; false when another open

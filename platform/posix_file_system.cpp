@@ -584,6 +584,11 @@ void PosixFileSystem::SyncFolderAt(Folder& folder) {
   }
 }
 
+void PosixFileSystem::SyncFileSystemAt(Folder& folder) {
+  if (::syncfs(posix(folder).fd()) != 0)
+    fail(withoutTrailingSlash(folder.path()), "flush to disk", errno);
+}
+
 void PosixFileSystem::CheckName(Folder& folder, const std::string& name) {
   const long nameMax = ::fpathconf(posix(folder).fd(), _PC_NAME_MAX);
   const std::size_t limit = nameMax > 0 ? static_cast<std::size_t>(nameMax) : NAME_MAX;

@@ -38,6 +38,7 @@ class PosixFileSystem : public FileSystem {
   std::unique_ptr<File> CreateTemporaryAt(Folder& folder) override;
   void PublishAt(File& temporary, Folder& folder, const std::string& name) override;
   void SyncFolderAt(Folder& folder) override;
+  void SyncFileSystemAt(Folder& folder) override;
   void CheckName(Folder& folder, const std::string& name) override;
   bool Claim(Folder& folder, const std::string& key) override;
   std::uint32_t Umask() override;

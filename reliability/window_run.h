@@ -114,6 +114,7 @@ class Witness : public FileSystem {
     guard(false, fs_, &FS::PublishAt, in(t), d, n);
   }
   void SyncFolderAt(Folder& d) override { guard(false, fs_, &FS::SyncFolderAt, d); }
+  void SyncFileSystemAt(Folder& d) override { guard(false, fs_, &FS::SyncFileSystemAt, d); }
   void CheckName(Folder& d, S n) override { guard(false, fs_, &FS::CheckName, d, n); }
   bool Claim(Folder& d, S k) override { return fs_.Claim(d, k); }
   std::uint32_t Umask() override { return fs_.Umask(); }

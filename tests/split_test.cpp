@@ -202,6 +202,7 @@ TEST(SplitEnd, LeavesTheNewSetBesideOnlyWhatWasNotOfTheOlderOne) {
       {"not a data file", "movie.avi", Op::Count_, older},
       {"movie.avi\r\n5\r\n", "movie.005", Op::Count_, {}},
       {"", "movie.avi", Op::SyncFolder, {}},  // the sync after the set is in place
+      {"", "movie.avi", Op::Flush, {}},  // a set that replaced nothing is flushed only then
       {"", "movie.avi", Op::Remove, {}}};
   // clang-format on
   for (const auto& [text, title, fault, left] : cases) {
@@ -214,7 +215,7 @@ TEST(SplitEnd, LeavesTheNewSetBesideOnlyWhatWasNotOfTheOlderOne) {
     f.prepareSplit(bytes, 1000, title);
     f.display.answers = {test::Answer::Yes};
     f.host.deleteWhenDone = f.batch = failing;
-    if (failing) f.fs.failAt(fault, fault == Op::SyncFolder ? 2 : 1, EIO);
+    if (failing) f.fs.failAt(fault, 1, EIO);
     f.split();
     EXPECT_EQ(f.display.codes, std::vector<int>{failing ? 9 : 4});
     EXPECT_EQ(f.display.details[0].find("complete, but the source was not deleted.") != -1ul,

@@ -102,6 +102,9 @@ class FaultFileSystem : public FileSystem {
   void SyncFolderAt(Folder& folder) override {
     hit(Op::SyncFolder, folder.path()).SyncFolderAt(folder);
   }
+  void SyncFileSystemAt(Folder& folder) override {
+    hit(Op::Flush, folder.path()).SyncFileSystemAt(folder);
+  }
   void CheckName(Folder& folder, Name name) override { inner_.CheckName(folder, name); }
   bool Claim(Folder& folder, Name key) override { return inner_.Claim(folder, key); }
   std::uint32_t Umask() override { return inner_.Umask(); }
