@@ -198,10 +198,11 @@ class Joiner {
     if (IsSameFile(dest, info, state_.PartStem + "bat")) return true;
     if (IsSameFile(dest, info, ChecksumFileName(dataFile_))) return true;
     if (IsSameFile(dest, info, ShellScriptName(dataFile_))) return true;
-    for (std::int32_t i = 1; i <= count_; ++i) {
-      if (IsSameFile(dest, info, PartName(dataFile_, i))) return true;
-    }
-    return false;
+    // Every part is there, measured: a destination that is not there yet is none of them.
+    return info.exists &&
+           std::any_of(measured_.begin(), measured_.end(), [&](const FileInfo& part) {
+             return part.device == info.device && part.inode == info.inode;
+           });
   }
 
   // Copies every part into the temporary file; false when the user confirmed a cancel.

@@ -53,12 +53,13 @@ void FileSize(JobState& state, FileSystem& fs, RunMessages& messages, const std:
   for (std::int32_t i = 1; i <= n; ++i) {
     // PartName replaces the last three characters of a base; the stem has them dropped already.
     state.PartFile = PartName(state.PartStem + "000", i);
-    if (!FileExists(fs, state.PartFile)) {
+    const FileInfo part = fs.Stat(state.PartFile);  // a part name ends in digits, never a wildcard
+    if (!part.regular) {
       // One message for the whole set; the parts after the first gap are not looked at.
       partMissing();
       return;
     }
-    state.JoinTotalLength += static_cast<std::int64_t>(fs.Stat(state.PartFile).length);
+    state.JoinTotalLength += static_cast<std::int64_t>(part.length);
   }
 }
 
