@@ -37,7 +37,7 @@ Folder& NewSet::Open(const std::string& folder) {
 }
 
 File& NewSet::Begin(const std::string& path) {
-  open_ = fs_.CreateTemporaryAt(*folder_);
+  open_ = fs_.CreateHiddenAt(*folder_);
   openPath_ = path;
   return *open_;
 }

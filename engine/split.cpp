@@ -234,7 +234,7 @@ bool Admissible(SplitRun& run) {
 // A failure while the set was being written or put in place: nothing of it stays.
 void FailCopy(SplitRun& run, FileError error) {
   // A temporary file has no name of its own yet; the user knows it by the one it was to get.
-  if (error.path().ends_with('/'))
+  if (error.path().ends_with('/') || error.path() == ".")
     error = FileError(run.state.WorkFile, error.action(), error.reason());
   const bool replaced = run.set.Replaced();
   const std::string left = run.set.Abandon();

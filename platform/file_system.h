@@ -135,6 +135,9 @@ class FileSystem {
   virtual void RenameAt(Folder& folder, const std::string& from, const std::string& to) = 0;
   // A temporary file in `folder`, open to its owner only, as CreateTemporary.
   virtual std::unique_ptr<File> CreateTemporaryAt(Folder& folder) = 0;
+  // The same under a hidden name of its own from the start, for a file that is to be staged
+  // anyway: naming an unnamed file later costs the file system more than naming it at once.
+  virtual std::unique_ptr<File> CreateHiddenAt(Folder& folder) = 0;
   virtual void PublishAt(File& temporary, Folder& folder, const std::string& name) = 0;
   // Makes the names created, renamed or removed in `folder` durable.
   virtual void SyncFolderAt(Folder& folder) = 0;

@@ -486,13 +486,20 @@ std::unique_ptr<File> PosixFileSystem::CreateTemporaryAt(Folder& folder) {
 #else
   (void)unnamed;
 #endif
+  return CreateHiddenAt(folder);
+}
+
+std::unique_ptr<File> PosixFileSystem::CreateHiddenAt(Folder& folder) {
+  PosixFolder& where = posix(folder);
+  const std::string shown = folder.path().empty() ? "." : folder.path();
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::string name = kTempPrefix + randomSuffix() + kTempSuffix;
     // Open to its owner only while it fills: the final bits are set when it is published.
     int named = ::openat(where.fd(), name.c_str(),
                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (named >= 0) {
-      auto file = std::make_unique<PosixFile>(folder.path() + name, named);
+      // Known, as an unnamed one is, by its folder: its own name means nothing to a user.
+      auto file = std::make_unique<PosixFile>(shown, named);
       file->tempName = name;
       file->tempFolder = where.handle();
       return file;

@@ -36,6 +36,7 @@ class PosixFileSystem : public FileSystem {
                                  std::uint32_t mode) override;
   void RemoveAt(Folder& folder, const std::string& name) override;
   std::unique_ptr<File> CreateTemporaryAt(Folder& folder) override;
+  std::unique_ptr<File> CreateHiddenAt(Folder& folder) override;
   void PublishAt(File& temporary, Folder& folder, const std::string& name) override;
   void SyncFolderAt(Folder& folder) override;
   void SyncFileSystemAt(Folder& folder) override;

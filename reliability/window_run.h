@@ -110,6 +110,7 @@ class Witness : public FileSystem {
   Ptr CreateTemporaryAt(Folder& d) override {
     return wrap(guard(false, fs_, &FS::CreateTemporaryAt, d));
   }
+  Ptr CreateHiddenAt(Folder& d) override { return wrap(guard(false, fs_, &FS::CreateHiddenAt, d)); }
   void PublishAt(File& t, Folder& d, S n) override {
     guard(false, fs_, &FS::PublishAt, in(t), d, n);
   }

@@ -63,6 +63,17 @@ static int refuse(int flags) { return (flags & O_TMPFILE) == O_TMPFILE; }
   }
 SHIM(open)
 SHIM(open64)
+/* The program makes its temporary files relative to a folder it holds open. */
+#define SHIMAT(name)                                                      \
+  int name(int dir, const char* path, int flags, ...) {                   \
+    static int (*real)(int, const char*, int, ...);                       \
+    va_list ap; va_start(ap, flags); int mode = va_arg(ap, int); va_end(ap); \
+    if (refuse(flags)) { errno = EOPNOTSUPP; return -1; }                 \
+    if (!real) real = dlsym(RTLD_NEXT, #name);                            \
+    return real(dir, path, flags, mode);                                  \
+  }
+SHIMAT(openat)
+SHIMAT(openat64)
 EOF
 cc -shared -fPIC -O2 -o "$work/no_tmpfile.so" "$work/no_tmpfile.c" -ldl || exit 1
 

@@ -96,6 +96,9 @@ class FaultFileSystem : public FileSystem {
   FilePtr CreateTemporaryAt(Folder& folder) override {
     return wrap(hit(Op::CreateTemporary, folder.path()).CreateTemporaryAt(folder));
   }
+  FilePtr CreateHiddenAt(Folder& folder) override {
+    return wrap(hit(Op::CreateTemporary, folder.path()).CreateHiddenAt(folder));
+  }
   void PublishAt(File& temporary, Folder& folder, Name name) override {
     hit(Op::Publish, folder.path() + name).PublishAt(unwrap(temporary), folder, name);
   }
