@@ -529,9 +529,11 @@ void PosixFileSystem::PublishAt(File& temporary, Folder& folder, const std::stri
     file.tempName.clear();
     return;
   }
-  // An unnamed file cannot replace a name directly: give it a name of its own first, then
-  // rename that over the destination in one step.
+  // An unnamed file takes a free name directly. It cannot replace a name: for that it gets a
+  // name of its own first, which is then renamed over the destination in one step.
   const std::string proc = procFolder_ + std::to_string(file.fd());
+  if (::linkat(AT_FDCWD, proc.c_str(), to, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return;
+  if (errno != EEXIST) fail(path, "give the joined file its name", errno);
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::string temp = kTempPrefix + randomSuffix() + kTempSuffix;
     if (::linkat(AT_FDCWD, proc.c_str(), to, temp.c_str(), AT_SYMLINK_FOLLOW) == 0) {
