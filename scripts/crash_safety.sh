@@ -103,7 +103,8 @@ setup_split() {
 }
 setup_join() {
   rm -rf "$run_dir" && mkdir "$run_dir"
-  cp "$work/ref/"movie.[0-9][0-9][0-9] "$work/ref/movie.qkd" "$run_dir/"
+  # The set as a split leaves it, checksum file included: the join checks every part.
+  cp "$work/ref/"movie.[0-9][0-9][0-9] "$work/ref/movie.qkd" "$work/ref/movie.sha256" "$run_dir/"
   [ "$batch" = 1 ] && cp "$work/ref/movie.bat" "$run_dir/"
   [ "$old" = 1 ] && cp "$work/older.bin" "$run_dir/movie.bin"
   return 0
@@ -170,7 +171,7 @@ check_split() {
   for name in $(ls -A "$run_dir"); do
     if [[ "$name" =~ ^\.quellmark-.*\.qkt$ ]]; then
       marked=$((marked + 1))  # a finished file of a set killed before it was put in place
-    elif ! [[ "$name" =~ ^movie\.(bin|qkd|bat|[0-9][0-9][0-9])$ ]]; then
+    elif ! [[ "$name" =~ ^movie\.(bin|qkd|bat|sha256|[0-9][0-9][0-9])$ ]]; then
       note "left behind $name"
     fi
   done
@@ -202,7 +203,7 @@ check_join() {
       marked=$((marked + 1))
       # Only where unnamed files are missing may a marked one be left.
       [ "$shim" = 1 ] || note "left a temporary file $name though unnamed ones were available"
-    elif ! [[ "$name" =~ ^movie\.(bin|qkd|bat|[0-9][0-9][0-9])$ ]]; then
+    elif ! [[ "$name" =~ ^movie\.(bin|qkd|bat|sha256|[0-9][0-9][0-9])$ ]]; then
       note "left behind $name"
     fi
   done
