@@ -302,28 +302,29 @@ say ""
 say "| $size_mib MiB, warm cache | quellmark-cli | peer | ratio | goal |"
 say "|---|---:|---:|---:|---|"
 base_label=${labels[0]}
+row() { # text key goal: one row, from quellmark's and the peer's medians under KEY
+  say "| $1 | $(secs "${med[$2.q]}") s | $(secs "${med[$2.p]}") s | $(ratio "${med[$2.q]}" "${med[$2.p]}") | $3 |"
+}
 for label in "${labels[@]}"; do
   cow=${med[$label.cow]}
-  for s in 5 1.4; do
-    n=${med[$label.parts5]} goal="<= 0.8"
-    [[ $s == 1.4 ]] && n=${med[$label.parts14]}
-    if ((cow)); then
-      goal="<= 0.02"
-      [[ $s == 1.4 ]] && goal="not shareable; $base_label: $(ratio "${med[$base_label.split1.4.q]}" "${med[$base_label.split1.4.p]}")"
-    fi
-    say "| $label: split into $s MB parts ($n) vs \`split -b\` | $(secs "${med[$label.split$s.q]}") s | $(secs "${med[$label.split$s.p]}") s | $(ratio "${med[$label.split$s.q]}" "${med[$label.split$s.p]}") | $goal |"
+  for kind in split join; do
+    for s in 5 1.4; do
+      n=${med[$label.parts5]}
+      [[ $s == 1.4 ]] && n=${med[$label.parts14]}
+      if [[ $kind == split ]]; then
+        what="split into $s MB parts ($n) vs \`split -b\`" goal="<= 0.8" shared="<= 0.02"
+      else
+        what="join of $n parts of $s MB vs \`cat\`" goal="<= 1.0" shared="<= 1.5"
+      fi
+      if ((cow)); then
+        goal=$shared
+        [[ $s == 1.4 ]] && goal="not shareable; $base_label: $(ratio "${med[$base_label.${kind}1.4.q]}" "${med[$base_label.${kind}1.4.p]}")"
+      fi
+      row "$label: $what" "$label.$kind$s" "$goal"
+    done
   done
-  for s in 5 1.4; do
-    n=${med[$label.parts5]} goal="<= 1.0"
-    [[ $s == 1.4 ]] && n=${med[$label.parts14]}
-    if ((cow)); then
-      goal="<= 1.5"
-      [[ $s == 1.4 ]] && goal="not shareable; $base_label: $(ratio "${med[$base_label.join1.4.q]}" "${med[$base_label.join1.4.p]}")"
-    fi
-    say "| $label: join of $n parts of $s MB vs \`cat\` | $(secs "${med[$label.join$s.q]}") s | $(secs "${med[$label.join$s.p]}") s | $(ratio "${med[$label.join$s.q]}" "${med[$label.join$s.p]}") | $goal |"
-  done
-  say "| $label: split into 5 MB parts with checksums (the default) vs \`split -b\` | $(secs "${med[$label.splitc.q]}") s | $(secs "${med[$label.splitc.p]}") s | $(ratio "${med[$label.splitc.q]}" "${med[$label.splitc.p]}") | |"
-  say "| $label: join of 5 MB parts checking them vs \`cat\` | $(secs "${med[$label.joinc.q]}") s | $(secs "${med[$label.joinc.p]}") s | $(ratio "${med[$label.joinc.q]}" "${med[$label.joinc.p]}") | |"
+  row "$label: split into 5 MB parts with checksums (the default) vs \`split -b\`" "$label.splitc" ""
+  row "$label: join of 5 MB parts checking them vs \`cat\`" "$label.joinc" ""
   if ((cow)); then
     say "| $label: physical limit, \`cp --reflink=always\` of the source | | $(secs "${med[$label.limit]}") s | | |"
   else

@@ -26,7 +26,6 @@ class NewSet {
   // Whether each file must be on the disk before the set takes its names: when the set
   // replaces anything, which is gone for good once it is replaced. Yes unless told otherwise.
   void SetDurable(bool durable) { durable_ = durable; }
-  bool durable() const { return durable_; }
   // Starts the file that is to become `path` (a name in the set's folder, with that folder in
   // front for messages): an empty temporary file.
   File& Begin(const std::string& path);
@@ -38,9 +37,11 @@ class NewSet {
   // Puts the set in place. An old `dataFile` goes first and the new one comes last, so that
   // however the program is stopped, no data file ever stands beside the other set's parts.
   void Publish(const std::string& dataFile);
-  // Makes the published set durable: its names, and when its files were not forced to the disk
-  // one by one, their bytes.
-  void Sync() {
+  // Makes the published set durable where something is lost without it: what it replaced, or
+  // what is deleted next (`more`, the source). Its names, and when its files were not forced to
+  // the disk one by one, their bytes.
+  void Sync(bool more) {
+    if (!durable_ && !more) return;
     if (!durable_) fs_.SyncFileSystemAt(*folder_);
     fs_.SyncFolderAt(*folder_);
   }

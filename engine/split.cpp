@@ -449,7 +449,7 @@ void Finish(SplitRun& run) {
   std::string detail =
       " The " + std::to_string(run.parts) + " parts and the data file are complete";
   try {
-    if (run.set.durable() || deleteSource) run.set.Sync();
+    run.set.Sync(deleteSource);
   } catch (const FileError& error) {
     run.messages.Failure(std::string(error.what()) + "." + detail +
                          (deleteSource ? ", but the source was not deleted." : "."));
